@@ -1,0 +1,3 @@
+#include "usi/command_loop.h"
+
+int main() { return usi_main(); }

@@ -1,0 +1,35 @@
+// Thin portable layer over threads, locking, sleeping, the clock, table
+// memory and process exit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Starts fn on a detached thread; false when the thread cannot be started.
+bool platform_start_thread(void (*fn)());
+
+// Simulates a failing thread start (tests only).
+void platform_set_thread_start_fails(bool fails);
+
+struct PlatformMutex;
+PlatformMutex* platform_mutex_create();
+void platform_mutex_lock(PlatformMutex* mutex);
+void platform_mutex_unlock(PlatformMutex* mutex);
+void platform_mutex_destroy(PlatformMutex* mutex);
+
+void platform_sleep_ms(uint32_t ms);
+
+// Milliseconds of a monotonic clock, as a 32-bit value that wraps.
+uint32_t platform_time_ms();
+// Shifts the clock (tests only: puts the wrap point within reach).
+void platform_set_clock_offset(uint32_t offset_ms);
+
+// Zero-filled memory for the transposition tables; nullptr on failure.
+void* platform_alloc_zeroed(std::size_t bytes);
+void platform_free(void* block);
+// Makes every allocation above `bytes` fail (tests only); 0 lifts the limit.
+void platform_set_alloc_limit(std::size_t bytes);
+
+// Ends the process at once with `status`, without running destructors or
+// waiting for other threads.
+[[noreturn]] void platform_exit(int status);

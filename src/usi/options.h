@@ -1,0 +1,14 @@
+// Option values kept for the life of the process.
+#pragma once
+
+#include <cstdint>
+
+struct EngineOptions {
+  uint32_t table_entries;          // USI_Hash value * 32768 (wrapping), 0 = not set
+  bool alternate_search_enabled;   // Do_YoTsume_Search
+  int32_t alternate_time_seconds;  // YoTsume_Second
+};
+
+extern EngineOptions engine_options;
+
+constexpr EngineOptions ENGINE_OPTIONS_START = {0, false, 30};
