@@ -1,0 +1,31 @@
+// State of the generation in progress, read by the probes and the attack
+// builders.
+#pragma once
+
+#include <cstdint>
+
+#include "movegen/move_list.h"
+#include "position/types.h"
+
+// Per square: bits 0-7 count the pieces of one side that reach it, bits 8-21
+// are the OR of their attack bits.
+using AttackMap = uint32_t[SQUARES];
+
+extern int16_t mover;             // side to move in this generation
+extern int16_t opponent;          // mover ^ 1
+extern int16_t opponent_king_sq;  // slot 0 of the opponent's list
+extern int16_t own_king_sq;       // slot 0 of the mover's list
+extern MoveEntry* cur_entry;      // the entry being filled
+extern AttackMap gen_attacks[2];  // attacker and defender maps of the node
+extern AttackMap probe_attacks[2];
+extern MoveCode node_best_move;
+extern uint8_t symmetric_root;
+extern int16_t trial_drop_piece;  // nonzero while a free interposition is tried
+
+// Check marking (filled when the defender's generation builds the attacker map).
+extern uint8_t block_squares[SQUARES];
+extern int16_t checker_square;
+// Capturer marking: defender pieces that can capture the checker.
+extern uint8_t checker_capturers[SQUARES];
+// Defender pieces pinned against their king.
+extern uint8_t pinned[SQUARES];

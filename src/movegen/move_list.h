@@ -1,0 +1,27 @@
+// Generated moves, stacked by search level in one global array.
+#pragma once
+
+#include <cstdint>
+
+#include "position/types.h"
+
+constexpr int16_t PN_INFINITE = 32700;
+constexpr int MOVE_ENTRIES_SIZE = 10000;
+constexpr int LIST_LEVELS = 2000;
+
+// One generated move with the child's estimates.
+struct MoveEntry {
+  uint8_t from;      // origin square, or the hand square of a drop
+  uint8_t to;        // destination in bits 0-6, bit 7 = promotion
+  MoveCode tt_move;  // child's stored best move, 0 when none
+  int16_t length;    // child's stored length (-32700: attacker candidate not in the table)
+  int16_t pn;        // child's proof number estimate
+  int16_t dn;        // child's disproof number estimate
+  int16_t tag;       // ordering tag: -3, -2 futile recapture, -1 capture, 0, 1..8 king distance
+  int16_t result;    // written only by the node searches
+};
+
+extern MoveEntry move_entries[MOVE_ENTRIES_SIZE];
+// The list of level L is move_entries[list_start[L] .. list_start[L + 1] - 1].
+// One spare index so that level LIST_LEVELS - 1 still has an end.
+extern int16_t list_start[LIST_LEVELS + 1];
