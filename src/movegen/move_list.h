@@ -18,7 +18,7 @@ struct MoveEntry {
   int16_t pn;        // child's proof number estimate
   int16_t dn;        // child's disproof number estimate
   int16_t tag;       // ordering tag: -3, -2 futile recapture, -1 capture, 0, 1..8 king distance
-  int16_t result;    // written only by the node searches
+  int16_t aux;       // scratch of the node searches
 };
 
 extern MoveEntry move_entries[MOVE_ENTRIES_SIZE];
