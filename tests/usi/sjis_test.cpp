@@ -50,8 +50,4 @@ TEST(ShiftJis, SorrySentencesAreCodePage932) {
   }
 }
 
-TEST(ShiftJis, SorryPrefix) {
-  EXPECT_EQ(std::string(SORRY_PREFIX), "info string Sorry, Kestrane supports only TsumeShogi.  ");
-}
-
 }  // namespace
