@@ -1,0 +1,380 @@
+#include "search/tt.h"
+
+#include <cstddef>
+#include <limits>
+
+#include "movegen/gen_context.h"
+#include "movegen/move_list.h"
+#include "platform/platform.h"
+#include "position/keys.h"
+#include "usi/options.h"
+
+TtEntry* tt_tables[2] = {nullptr, nullptr};
+uint32_t tt_slots = 0;
+
+MoveCode tt_hint_move = 0;
+uint8_t on_path_here = 0;
+uint8_t on_path_smaller = 0;
+
+uint8_t store_under_path_key = 0;
+uint8_t allow_proof_overwrite = 0;
+
+uint8_t refine_pass = 0;
+int16_t length_limit = 0;
+int16_t node_threshold = 0;
+int16_t proof_len = 0;
+
+uint32_t expansions = 0;
+uint32_t reexpansions = 0;
+uint32_t replacements = 0;
+int32_t hashfull_max = 0;
+
+namespace {
+
+enum ProbeKind { KIND_NONE, KIND_UNKNOWN, KIND_PROOF, KIND_DISPROOF };
+
+// Block for one table of `entries` home slots; 0 when the size does not fit
+// a size_t, which then counts as a failed allocation.
+std::size_t table_bytes(uint32_t entries) {
+  uint64_t bytes = (static_cast<uint64_t>(entries) + PROBE_LIMIT) * sizeof(TtEntry);
+  if (bytes > std::numeric_limits<std::size_t>::max()) return 0;
+  return static_cast<std::size_t>(bytes);
+}
+
+int16_t clamp16(int value) {
+  if (value > PN_INFINITE) return PN_INFINITE;
+  if (value < -PN_INFINITE) return -PN_INFINITE;
+  return static_cast<int16_t>(value);
+}
+
+uint32_t home_slot() { return board.board_key.lo % tt_slots; }
+
+// A stored drop is useless as a move when the side it belongs to no longer
+// holds that piece (the defender's hand is not part of the identity, and a
+// dominating entry may hold pieces the current attacker lacks).
+bool drop_not_held(MoveCode move) {
+  int from = move_from(move);
+  if (!is_drop_from(from)) return false;
+  int owner = (from - HAND_SQUARE_BASE) / 15;
+  int piece = (from - HAND_SQUARE_BASE) % 15;
+  if (owner > 1 || piece < PAWN || piece > ROOK) return true;
+  // The attacker's packed hand describes the probed position even while a
+  // caller has changed it for a look-up of a position not on the board.
+  if (owner == OWNER_ATTACKER) return hand_count(board.attacker_hand, piece) == 0;
+  return board.hands[owner][piece] <= 0;
+}
+
+bool matches_position(const TtEntry& e) {
+  return e.check_word == board.board_key.hi || e.check_word == board.path_key;
+}
+
+int store(int side, uint32_t flags_in, int16_t length, int16_t pn, int16_t dn, MoveCode move,
+          bool result_store) {
+  if (tt_slots == 0) return 0;
+  TtEntry* table = tt_tables[side];
+  uint32_t check_word = board.board_key.hi;
+  bool path_key_in_use = false;
+  uint32_t hand = flags_in & TT_HAND_MASK;
+
+  // 1. Entries of the line readers may be tied to the path that led here.
+  if (store_under_path_key) {
+    check_word = board.path_key;
+    path_key_in_use = true;
+  } else if (pn != 0 && !(flags_in & TT_ON_PATH) &&
+             (result_store ? refine_pass > 0 : (dn == 0 || refine_pass > 0))) {
+    // 2. A result that may depend on the path releases the on-path marker
+    // and goes under the path key.
+    if (TtEntry* marker = find_on_path(side, hand, check_word)) {
+      marker->flags &= ~TT_ON_PATH;
+      // A proof found meanwhile stays a proof; only a plain marker is reset.
+      if (marker->pn != 0) {
+        marker->dn = 1;
+        marker->pn = (!result_store && refine_pass == 0) ? node_threshold : 1;
+      }
+    }
+    check_word = board.path_key;
+    path_key_in_use = true;
+  }
+
+  // 3. A proof in a refinement pass ends this node's marker.
+  if (refine_pass > 0 && pn == 0) {
+    if (TtEntry* marker = find_on_path(side, hand, check_word)) marker->flags &= ~TT_ON_PATH;
+  }
+
+  // 4. An entry kept under the path key is updated under the path key.
+  TtEntry* slot = nullptr;
+  int r = find_slot(side, pn, flags_in, check_word, slot);
+  if (r == 1 && !path_key_in_use && (slot->flags & TT_PATH)) {
+    slot->flags = (slot->flags & ~TT_ON_PATH) | (flags_in & TT_ON_PATH);
+    check_word = board.path_key;
+    path_key_in_use = true;
+    flags_in |= TT_PATH;
+    r = find_slot(side, pn, flags_in, check_word, slot);
+  }
+
+  // 5. A proof outlives later non-proof results for the same hand.
+  if (r == 1 && pn != 0 && slot->pn == 0 && !allow_proof_overwrite && !(flags_in & TT_PATH)) {
+    slot->flags = (slot->flags & ~TT_ON_PATH) | (flags_in & TT_ON_PATH);
+    slot->flags |= flags_in & TT_PAWN_DROP_MATE;
+    return 0;
+  }
+
+  // 6. A full run: evict the cheapest entry, the first on ties.
+  if (r == 2) {
+    ++replacements;
+    uint32_t home = home_slot();
+    int best_cost = std::numeric_limits<int>::max();
+    for (int i = 0; i <= PROBE_LIMIT; ++i) {
+      const TtEntry& e = table[home + i];
+      int cost = 0;
+      if (e.flags & TT_ON_PATH) cost += 3000;
+      if (e.flags & TT_PAWN_DROP_MATE) cost += 500;
+      if (e.flags & TT_NOMATE) cost += 2000;
+      cost += e.pn != 0 ? e.pn : e.length + 1000;
+      if (cost < best_cost) {
+        best_cost = cost;
+        slot = &table[home + i];
+      }
+    }
+  }
+
+  // 7. Write.
+  uint32_t old_flags = slot->flags;
+  // Inside a futile-interposition trial a non-proof is only provisional.
+  if (trial_drop_piece != 0 && pn != 0 && !(flags_in & TT_ON_PATH)) {
+    pn = 1;
+    dn = 1;
+  }
+  uint32_t flags = flags_in | TT_USED;
+  // Flags carried over belong to this position only: an evicted entry's
+  // flags describe another one.
+  if (r == 1 && pn != 0) flags |= old_flags & TT_PAWN_DROP_MATE;
+  if (r == 1) flags |= old_flags & TT_FUTILE;
+  if (refine_pass > 0 && pn != 0) flags |= TT_REFINE;
+  slot->check_word = check_word;
+  slot->flags = flags;
+  slot->best_move = move;
+  slot->pn = pn;
+  slot->dn = dn;
+  slot->length = length;
+  return 1;
+}
+
+bool allocate_both(uint32_t entries) {
+  std::size_t bytes = table_bytes(entries);
+  if (bytes == 0) return false;
+  void* attacker = platform_alloc_zeroed(bytes);
+  if (!attacker) return false;
+  void* defender = platform_alloc_zeroed(bytes);
+  if (!defender) {
+    platform_free(attacker);
+    return false;
+  }
+  tt_tables[0] = static_cast<TtEntry*>(attacker);
+  tt_tables[1] = static_cast<TtEntry*>(defender);
+  tt_slots = entries;
+  return true;
+}
+
+}  // namespace
+
+bool tt_allocate() {
+  uint32_t entries = engine_options.table_entries;
+  if (entries == 0) entries = TT_DEFAULT_HASH_MB * TT_ENTRIES_PER_MB;
+  return tt_allocate_entries(entries);
+}
+
+bool tt_allocate_entries(uint32_t entries) {
+  if (tt_ready()) return true;
+  for (; entries > 0; entries >>= 1) {
+    if (allocate_both(entries)) return true;
+  }
+  return false;
+}
+
+bool tt_ready() { return tt_slots != 0; }
+
+void tt_release() {
+  platform_free(tt_tables[0]);
+  platform_free(tt_tables[1]);
+  tt_tables[0] = tt_tables[1] = nullptr;
+  tt_slots = 0;
+}
+
+bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int16_t& pn_out, int16_t& dn_out) {
+  hand_out = board.attacker_hand;
+  on_path_here = 0;
+  on_path_smaller = 0;
+  if (tt_slots == 0) return false;
+  const TtEntry* run = tt_tables[side] + home_slot();
+  if (!(run[0].flags & TT_USED)) return false;
+
+  const uint32_t current = board.attacker_hand & TT_HAND_MASK;
+  ProbeKind kind = KIND_NONE;
+  const TtEntry* q = nullptr;
+  int best_len = PN_INFINITE;
+  int max_pn = 1;
+  int max_dn = 1;
+  int max_len = -PN_INFINITE;
+
+  for (int i = 0; i <= PROBE_LIMIT; ++i) {
+    const TtEntry& e = run[i];
+    if (!(e.flags & TT_USED)) break;
+    if (!matches_position(e)) continue;
+    // Provisional results of a refinement pass mean nothing before it.
+    if (refine_pass == 0 && (e.flags & TT_REFINE) && e.pn != 0) continue;
+    const uint32_t stored = e.flags & TT_HAND_MASK;
+
+    if (stored == current) {
+      if (e.flags & TT_ON_PATH) on_path_here = 1;
+      if (e.flags & TT_PAWN_DROP_MATE) hand_out |= TT_PAWN_DROP_MATE;
+      if (e.flags & TT_NOMATE) {
+        tt_hint_move = e.best_move;
+        pn_out = PN_INFINITE;
+        length_out = PN_INFINITE;
+        dn_out = 0;
+        return true;
+      }
+      if ((e.flags & TT_PATH) && e.check_word == board.path_key) {
+        tt_hint_move = e.best_move;
+        pn_out = e.pn;
+        length_out = e.length;
+        dn_out = e.dn;
+        return true;
+      }
+      if (e.pn == 0 && !on_path_here) {
+        // A proof beyond the length limit of a refinement pass is no help.
+        if (refine_pass > 0 && board.ply + e.length > length_limit) continue;
+        if (kind != KIND_PROOF || e.length <= best_len) {
+          kind = KIND_PROOF;
+          best_len = e.length;
+          q = &e;
+          hand_out = current | ((hand_out | e.flags) & TT_FUTILE);
+        }
+      } else if (e.dn == 0) {
+        if (kind == KIND_DISPROOF) {
+          if (e.pn > q->pn) q = &e;
+        } else if (kind != KIND_PROOF) {
+          kind = KIND_DISPROOF;
+          q = &e;
+        }
+      } else if (kind == KIND_NONE) {
+        kind = KIND_UNKNOWN;
+        q = &e;
+      }
+      if (e.pn > max_pn) max_pn = e.pn;
+      if (e.dn > max_dn) max_dn = e.dn;
+      if (e.pn != 0 && e.length > max_len) max_len = e.length;
+
+    } else if (hand_contains(stored, current)) {
+      // The current attacker holds less: a disproof carries over.
+      if (e.flags & TT_ON_PATH) on_path_here = 1;
+      if (e.flags & TT_PAWN_DROP_MATE) hand_out |= TT_PAWN_DROP_MATE;
+      if (e.dn == 0) {
+        bool better = kind != KIND_PROOF && !(kind == KIND_DISPROOF && e.pn <= q->pn);
+        if (better && !drop_not_held(e.best_move)) {
+          kind = KIND_DISPROOF;
+          q = &e;
+        }
+      } else if (kind == KIND_NONE) {
+        kind = KIND_UNKNOWN;
+        q = &e;
+      }
+      if (e.pn > max_pn) max_pn = e.pn;
+      if (e.pn != 0) {
+        int len = e.length + hand_excess(stored, current);
+        if (len > max_len) max_len = len;
+      }
+
+    } else if (hand_contains(current, stored)) {
+      // The current attacker holds more: a proof carries over, shorter by
+      // two plies for each surplus piece left in hand.
+      if (e.flags & TT_ON_PATH) on_path_smaller = 1;
+      if (e.pn == 0) {
+        int len = e.length - hand_excess(current, stored);
+        if (refine_pass > 0 && board.ply + len > length_limit) continue;
+        bool better = kind != KIND_PROOF || len < best_len ||
+                      (len == best_len && stored < (hand_out & TT_HAND_MASK));
+        if (better && !drop_not_held(e.best_move)) {
+          kind = KIND_PROOF;
+          best_len = len;
+          q = &e;
+          hand_out = stored | ((hand_out | e.flags) & TT_FUTILE);
+        }
+      }
+      if (e.dn > max_dn) max_dn = e.dn;
+    }
+  }
+
+  if (kind == KIND_NONE) return false;
+  tt_hint_move = drop_not_held(q->best_move) ? 0 : q->best_move;
+  pn_out = kind == KIND_PROOF ? 0 : clamp16(max_pn);
+  length_out = clamp16(kind == KIND_PROOF ? best_len : max_len);
+  dn_out = kind == KIND_DISPROOF ? 0 : clamp16(max_dn);
+  return true;
+}
+
+int find_slot(int side, int16_t pn, uint32_t flags_in, uint32_t check_word, TtEntry*& slot) {
+  slot = nullptr;
+  if (tt_slots == 0) return 2;
+  TtEntry* run = tt_tables[side] + home_slot();
+  const uint32_t hand = flags_in & TT_HAND_MASK;
+  const bool want_refine = refine_pass > 0;
+  for (int i = 0; i <= PROBE_LIMIT; ++i) {
+    TtEntry& e = run[i];
+    if (!(e.flags & TT_USED)) {
+      slot = &e;
+      return 0;
+    }
+    if (e.check_word != check_word || (e.flags & TT_HAND_MASK) != hand) continue;
+    bool refine = (e.flags & TT_REFINE) != 0;
+    // Proofs never share a slot with refinement entries; non-proofs only
+    // with entries of their own kind.
+    if (pn == 0 ? !refine : refine == want_refine) {
+      slot = &e;
+      return 1;
+    }
+  }
+  return 2;
+}
+
+TtEntry* find_on_path(int side, uint32_t hand, uint32_t check_word) {
+  if (tt_slots == 0) return nullptr;
+  TtEntry* run = tt_tables[side] + home_slot();
+  hand &= TT_HAND_MASK;
+  for (int i = 0; i <= PROBE_LIMIT; ++i) {
+    TtEntry& e = run[i];
+    if (!(e.flags & TT_USED)) return nullptr;
+    if (e.check_word == check_word && (e.flags & TT_HAND_MASK) == hand && (e.flags & TT_ON_PATH))
+      return &e;
+  }
+  return nullptr;
+}
+
+int tt_store(int side, uint32_t flags_in, int16_t length, int16_t pn, int16_t dn, MoveCode move) {
+  return store(side, flags_in, length, pn, dn, move, false);
+}
+
+int tt_store_result(int side, uint32_t flags_in, int16_t pn, int16_t dn, MoveCode move) {
+  return store(side, flags_in, proof_len, pn, dn, move, true);
+}
+
+int hand_excess(uint32_t larger, uint32_t smaller) {
+  int pawn_surplus = static_cast<int>((larger & HAND_PAWN_MASK) >> 20) -
+                     static_cast<int>((smaller & HAND_PAWN_MASK) >> 20);
+  uint32_t a = larger & HAND_PIECE_MASK;
+  uint32_t b = smaller & HAND_PIECE_MASK;
+  if (pawn_surplus < 0 || (b & ~a) != 0) return 0;
+  return (pawn_surplus + __builtin_popcount(a ^ b)) * 2;
+}
+
+int hand_excess_over_current(uint32_t hand) { return hand_excess(board.attacker_hand, hand); }
+
+int32_t tt_hashfull() {
+  if (tt_slots == 0) return hashfull_max;
+  int32_t fresh = static_cast<int32_t>(expansions - reexpansions);
+  double fill = fresh / static_cast<double>(tt_slots) * 1000.0;
+  int32_t permille = fill >= 990.0 ? 990 : static_cast<int32_t>(fill);
+  if (permille > hashfull_max) hashfull_max = permille;
+  return hashfull_max;
+}

@@ -1,0 +1,135 @@
+// Transposition tables: one for attacker-to-move positions (side 0), one for
+// defender-to-move positions (side 1). Positions are found by the board key;
+// the attacker's hand is kept in each entry and compared by domination, so
+// one entry answers for positions that differ only in the attacker's hand.
+#pragma once
+
+#include <cstdint>
+
+#include "position/types.h"
+
+// ---------------------------------------------------------------- constants
+
+// Flag bits of TtEntry::flags, above the packed hand (bits 0-24). Always
+// combine them with |: adding a bit twice would carry into the next flag.
+constexpr uint32_t TT_NOMATE = 1u << 25;          // definitely no mate
+constexpr uint32_t TT_FUTILE = 1u << 26;          // rests on a futile interposition
+constexpr uint32_t TT_REFINE = 1u << 27;          // non-proof written in a refinement pass
+constexpr uint32_t TT_PAWN_DROP_MATE = 1u << 28;  // a pawn-drop mate was met below
+constexpr uint32_t TT_PATH = 1u << 29;            // stored under the path key
+constexpr uint32_t TT_USED = 1u << 30;            // slot occupied; an unused slot ends a run
+constexpr uint32_t TT_ON_PATH = 1u << 31;         // on the current search path
+constexpr uint32_t TT_HAND_MASK = (1u << 25) - 1;  // the PackedHand part
+
+// Extra slots after the home slots, so that a probe run never wraps. The
+// same length bounds every probe run and sizes every allocation.
+constexpr int PROBE_LIMIT = 50;
+
+// USI_Hash value used when none (or 0) arrived before the first solve.
+constexpr uint32_t TT_DEFAULT_HASH_MB = 256;
+// Home slots per table for one USI_Hash megabyte: two tables of 16-byte
+// entries then take one mebibyte together.
+constexpr uint32_t TT_ENTRIES_PER_MB = 32768;
+
+// ---------------------------------------------------------------- types
+
+// One table entry, 16 bytes:
+//
+//   byte 0          4          8       10      12      14      16
+//        +----------+----------+-------+-------+-------+-------+
+//        |check_word|  flags   | best_ |  pn   |  dn   |length |
+//        |  u32     |   u32    | move  |  i16  |  i16  |  i16  |
+//        +----------+----------+-------+-------+-------+-------+
+//
+//   flags:
+//    31      30    29    28         27      26      25      24..20  19..0
+//   +-------+-----+-----+----------+-------+-------+-------+-------+------------+
+//   |ON_PATH|USED |PATH |PAWN_DROP |REFINE |FUTILE |NOMATE |pawns  |L N S G B R |
+//   |       |     |     |_MATE     |       |       |       |binary |unary fields|
+//   +-------+-----+-----+----------+-------+-------+-------+-------+------------+
+//   Bits 0-24 are the attacker's PackedHand for which the entry holds.
+struct TtEntry {
+  uint32_t check_word;  // board_key.hi, or the path key for TT_PATH entries
+  uint32_t flags;       // hand (bits 0-24) and flag bits (25-31)
+  MoveCode best_move;   // 0 = none
+  int16_t pn;           // 0 = proven
+  int16_t dn;           // 0 = disproven
+  int16_t length;       // proof: mate length from here; else largest result met below
+};
+static_assert(sizeof(TtEntry) == 16, "a table entry must stay 16 bytes");
+
+// ---------------------------------------------------------------- variables
+
+// Both tables, each tt_slots + PROBE_LIMIT entries; null until allocated.
+extern TtEntry* tt_tables[2];
+// Home slots actually allocated per table (0 = no table). Fixed once the
+// tables exist: a later USI_Hash changes nothing.
+extern uint32_t tt_slots;
+
+// Side results of tt_probe.
+extern MoveCode tt_hint_move;     // best move of the entry answered (left as is on a miss)
+extern uint8_t on_path_here;      // this position, same or larger hand, is on the path
+extern uint8_t on_path_smaller;   // this position, smaller hand, is on the path
+
+// Mode flags of the solution reader and the alternate-solution search.
+extern uint8_t store_under_path_key;
+extern uint8_t allow_proof_overwrite;
+
+// Search state the table reads, written by the driver and the node searches.
+extern uint8_t refine_pass;      // refinement passes so far, 0 before the first proof
+extern int16_t length_limit;     // mate length limit of the refinement passes
+extern int16_t node_threshold;   // threshold of the node most recently expanded
+extern int16_t proof_len;        // length that tt_store_result writes
+
+// Counters, reset by the driver.
+extern uint32_t expansions;    // nodes expanded
+extern uint32_t reexpansions;  // expansions of positions that already had an entry
+extern uint32_t replacements;  // stores that evicted another entry
+// Largest fill figure of the process; the table is never cleared, so the
+// figure never goes down.
+extern int32_t hashfull_max;
+
+// ---------------------------------------------------------------- functions
+
+// Allocates both tables once, with engine_options.table_entries home slots
+// each (TT_DEFAULT_HASH_MB worth when that is 0), halving the size until
+// both fit. True when the tables exist; false when not even one home slot
+// could be had, and then the next call tries again.
+bool tt_allocate();
+// Allocates both tables with `entries` home slots (halving on failure) if
+// none exist yet.
+bool tt_allocate_entries(uint32_t entries);
+// True once the tables exist; the search must not run otherwise.
+bool tt_ready();
+// Frees both tables (process end, and tests that need a fresh table).
+void tt_release();
+
+// Looks up the current position in the table of `side`. Always sets
+// hand_out to attacker_hand first (plus flags gathered on the way); when
+// found, fills hand_out, length_out, pn_out, dn_out and tt_hint_move.
+bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int16_t& pn_out, int16_t& dn_out);
+
+// Probe-run walk for a store under `check_word`. Returns 1 with the entry of
+// the same hand (of the right proof/refinement kind), 0 with the first
+// unused slot, 2 when the whole run was examined without a match (slot is
+// then null).
+int find_slot(int side, int16_t pn, uint32_t flags_in, uint32_t check_word, TtEntry*& slot);
+// The entry of this check word and exact hand marked TT_ON_PATH, or null.
+TtEntry* find_on_path(int side, uint32_t hand, uint32_t check_word);
+
+// Writes a result for the current position. flags_in is the PackedHand with
+// the caller's flag bits. Returns 1 when written, 0 when a proof was kept
+// (or there is no table).
+int tt_store(int side, uint32_t flags_in, int16_t length, int16_t pn, int16_t dn, MoveCode move);
+// Same, with the length taken from proof_len and the on-path release only
+// in refinement passes.
+int tt_store_result(int side, uint32_t flags_in, int16_t pn, int16_t dn, MoveCode move);
+
+// Twice the number of pieces by which hand `larger` exceeds hand `smaller`,
+// 0 unless `larger` holds every piece of `smaller`. Flag bits are ignored.
+int hand_excess(uint32_t larger, uint32_t smaller);
+int hand_excess_over_current(uint32_t hand);
+
+// Folds the current fill figure (new positions expanded per home slot, in
+// permille, at most 990) into hashfull_max and returns hashfull_max.
+int32_t tt_hashfull();
