@@ -22,10 +22,13 @@ extern MoveCode node_best_move;
 extern uint8_t symmetric_root;
 extern int16_t trial_drop_piece;  // nonzero while a free interposition is tried
 
-// Check marking (filled when the defender's generation builds the attacker map).
+// Check marking, filled by build_attack_map(0, map, MARK_CHECK) when the
+// defender's generation builds the attacker map (movegen/attack.h).
 extern uint8_t block_squares[SQUARES];
 extern int16_t checker_square;
-// Capturer marking: defender pieces that can capture the checker.
+// Capturer marking: defender pieces that can capture the checker, filled by
+// build_attack_map(1, map, MARK_CAPTURERS).
 extern uint8_t checker_capturers[SQUARES];
-// Defender pieces pinned against their king.
+// Defender pieces pinned against their king, rewritten by
+// build_attacker_map_xray.
 extern uint8_t pinned[SQUARES];
