@@ -39,6 +39,10 @@ extern uint8_t reopen_main_line;
 // path_key of the recorded line's position at each depth.
 extern uint32_t main_line_keys[MOVE_STACK_SIZE + 1];
 
+// Class of the check the defender must answer, decided in the prologue.
+enum CheckClass { CHECK_DOUBLE = 0, CHECK_STEP = 1, CHECK_LINE = 2 };
+extern int check_class;
+
 // Set when a generation would pass the move-list storage (MOVE_ENTRIES_SIZE
 // records or LIST_LEVELS levels). The list is then cut short and is not the
 // node's full move set: the search must not draw conclusions from it.
