@@ -14,6 +14,8 @@ struct PlatformMutex {
 
 static std::atomic<bool> thread_start_fails{false};
 static std::atomic<uint32_t> clock_offset_ms{0};
+static std::atomic<bool> clock_frozen{false};
+static std::atomic<uint32_t> frozen_ms{0};
 static std::atomic<std::size_t> alloc_limit_bytes{0};
 
 bool platform_start_thread(void (*fn)()) {
@@ -36,6 +38,7 @@ void platform_mutex_destroy(PlatformMutex* mutex) { delete mutex; }
 void platform_sleep_ms(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 uint32_t platform_time_ms() {
+  if (clock_frozen.load(std::memory_order_relaxed)) return frozen_ms.load(std::memory_order_relaxed);
   auto since_epoch = std::chrono::steady_clock::now().time_since_epoch();
   auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(since_epoch).count();
   // Truncation to 32 bits is the wrap.
@@ -43,6 +46,11 @@ uint32_t platform_time_ms() {
 }
 
 void platform_set_clock_offset(uint32_t offset_ms) { clock_offset_ms = offset_ms; }
+
+void platform_freeze_clock(bool frozen, uint32_t ms) {
+  frozen_ms = ms;
+  clock_frozen = frozen;
+}
 
 void* platform_alloc_zeroed(std::size_t bytes) {
   std::size_t limit = alloc_limit_bytes;

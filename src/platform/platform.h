@@ -23,6 +23,8 @@ void platform_sleep_ms(uint32_t ms);
 uint32_t platform_time_ms();
 // Shifts the clock (tests only: puts the wrap point within reach).
 void platform_set_clock_offset(uint32_t offset_ms);
+// Stops the clock at `ms` (tests only); `frozen` false lets it run again.
+void platform_freeze_clock(bool frozen, uint32_t ms = 0);
 
 // Zero-filled memory for the transposition tables; nullptr on failure.
 void* platform_alloc_zeroed(std::size_t bytes);

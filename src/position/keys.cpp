@@ -15,36 +15,6 @@ bool is_attacker_hand_square(int sq) {
   return sq > HAND_SQUARE_BASE && sq < HAND_SQUARE_BASE + 15;
 }
 
-void hand_take(int piece) {
-  if (piece == PAWN) {
-    if (board.attacker_hand & HAND_PAWN_MASK) board.attacker_hand -= HAND_PAWN_UNIT;
-    return;
-  }
-  if (piece < LANCE || piece > ROOK) return;
-  // Highest set bit first keeps the field unary.
-  for (int bit = FIELD_SHIFT[piece] + FIELD_WIDTH[piece] - 1; bit >= FIELD_SHIFT[piece]; --bit) {
-    if (board.attacker_hand & (1u << bit)) {
-      board.attacker_hand &= ~(1u << bit);
-      return;
-    }
-  }
-}
-
-void hand_put(int piece) {
-  if (piece == PAWN) {
-    // Saturate so that no count reaches the flag bits above bit 24.
-    if ((board.attacker_hand & HAND_PAWN_MASK) != HAND_PAWN_MASK) board.attacker_hand += HAND_PAWN_UNIT;
-    return;
-  }
-  if (piece < LANCE || piece > ROOK) return;
-  for (int bit = FIELD_SHIFT[piece]; bit < FIELD_SHIFT[piece] + FIELD_WIDTH[piece]; ++bit) {
-    if (!(board.attacker_hand & (1u << bit))) {
-      board.attacker_hand |= 1u << bit;
-      return;
-    }
-  }
-}
-
 }  // namespace
 
 void build_zobrist() {
@@ -84,13 +54,13 @@ void update_key_and_hand(int from, int piece, int to, int owner) {
     board.board_key.lo ^= zobrist[owner][piece][from].lo;
     board.board_key.hi ^= zobrist[owner][piece][from].hi;
   } else if (owner == OWNER_ATTACKER && is_attacker_hand_square(from)) {
-    hand_take(piece);
+    board.attacker_hand = hand_remove_piece(board.attacker_hand, piece);
   }
   if (is_board_square(to)) {
     board.board_key.lo ^= zobrist[owner][piece][to].lo;
     board.board_key.hi ^= zobrist[owner][piece][to].hi;
   } else if (owner == OWNER_ATTACKER && is_attacker_hand_square(to)) {
-    hand_put(piece);
+    board.attacker_hand = hand_add_piece(board.attacker_hand, piece);
   }
 }
 
@@ -99,4 +69,30 @@ int hand_count(PackedHand hand, int piece) {
   if (piece < LANCE || piece > ROOK) return 0;
   uint32_t field = (hand >> FIELD_SHIFT[piece]) & ((1u << FIELD_WIDTH[piece]) - 1);
   return __builtin_popcount(field);
+}
+
+PackedHand hand_remove_piece(PackedHand hand, int piece) {
+  if (piece == PAWN) return (hand & HAND_PAWN_MASK) ? hand - HAND_PAWN_UNIT : hand;
+  if (piece < LANCE || piece > ROOK) return hand;
+  // Highest set bit first keeps the field unary.
+  for (int bit = FIELD_SHIFT[piece] + FIELD_WIDTH[piece] - 1; bit >= FIELD_SHIFT[piece]; --bit)
+    if (hand & (1u << bit)) return hand & ~(1u << bit);
+  return hand;
+}
+
+PackedHand hand_add_piece(PackedHand hand, int piece) {
+  if (piece == PAWN) {
+    // Saturate so that no count reaches the flag bits above bit 24.
+    return (hand & HAND_PAWN_MASK) != HAND_PAWN_MASK ? hand + HAND_PAWN_UNIT : hand;
+  }
+  if (piece < LANCE || piece > ROOK) return hand;
+  for (int bit = FIELD_SHIFT[piece]; bit < FIELD_SHIFT[piece] + FIELD_WIDTH[piece]; ++bit)
+    if (!(hand & (1u << bit))) return hand | (1u << bit);
+  return hand;
+}
+
+uint32_t hand_field_mask(int piece) {
+  if (piece == PAWN) return HAND_PAWN_MASK;
+  if (piece < LANCE || piece > ROOK) return 0;
+  return ((1u << FIELD_WIDTH[piece]) - 1) << FIELD_SHIFT[piece];
 }

@@ -28,6 +28,13 @@ PackedHand pack_attacker_hand();
 // attacker_hand in step for owner 0's hand squares.
 void update_key_and_hand(int from, int piece, int to, int owner);
 
+// One piece of a kind more or less in a packed hand; a full or empty field
+// stays as it is.
+PackedHand hand_add_piece(PackedHand hand, int piece);
+PackedHand hand_remove_piece(PackedHand hand, int piece);
+// The bits of one kind's field.
+uint32_t hand_field_mask(int piece);
+
 // Pieces of one kind in a packed hand (pawns included).
 int hand_count(PackedHand hand, int piece);
 

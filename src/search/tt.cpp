@@ -374,7 +374,7 @@ int32_t tt_hashfull() {
   if (tt_slots == 0) return hashfull_max;
   int32_t fresh = static_cast<int32_t>(expansions - reexpansions);
   double fill = fresh / static_cast<double>(tt_slots) * 1000.0;
-  int32_t permille = fill >= 990.0 ? 990 : static_cast<int32_t>(fill);
+  int32_t permille = fill >= 990.0 ? 990 : fill <= 0.0 ? 0 : static_cast<int32_t>(fill);
   if (permille > hashfull_max) hashfull_max = permille;
   return hashfull_max;
 }

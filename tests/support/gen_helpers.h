@@ -29,11 +29,11 @@ inline std::string usi_text(MoveCode code) {
 }
 
 // A fresh, small, empty table and the process-wide tables.
-inline void fresh_search_tables() {
+inline void fresh_search_tables(uint32_t slots = 1u << 12) {
   build_step_tables();
   build_zobrist();
   tt_release();
-  ASSERT_TRUE(tt_allocate_entries(1u << 12));
+  ASSERT_TRUE(tt_allocate_entries(slots));
   refine_pass = 0;
   trial_drop_piece = 0;
   symmetric_root = 0;

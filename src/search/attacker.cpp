@@ -1,0 +1,198 @@
+// The attacker (OR) node: prove one check.
+#include <algorithm>
+
+#include "movegen/attack.h"
+#include "movegen/generate.h"
+#include "position/keys.h"
+#include "position/make_move.h"
+#include "search/node_search.h"
+#include "search/search_util.h"
+#include "search/tt.h"
+#include "solve/progress.h"
+#include "solve/search_state.h"
+
+bool node_entry_check() {
+  clock_check();
+  if (platform_elapsed_since(last_report_ms) >= 1000) write_progress(PERIODIC);
+  if (refine_pass > 0 && expansions > PASS_EXPANSION_BUDGET) stop_reason = STOP_BUDGET;
+  return stop_reason != STOP_NONE;
+}
+
+int select_attacker_child(int first, int last, int& second_plus_one) {
+  int best = first;
+  for (int i = first + 1; i <= last; ++i) {
+    const MoveEntry& e = move_entries[i];
+    if (e.pn < move_entries[best].pn || (e.pn == move_entries[best].pn && e.tag < move_entries[best].tag))
+      best = i;
+  }
+  int second = PN_INFINITE;
+  for (int i = first; i <= last; ++i)
+    if (i != best) second = std::min<int>(second, move_entries[i].pn);
+  second_plus_one = second + 1;
+  return best;
+}
+
+uint32_t unwind_proof_hand(uint32_t hand, int from, int captured_kind) {
+  hand &= TT_HAND_MASK;
+  if (from <= HAND_SQUARE_BASE) return captured_kind ? hand_without(hand, captured_kind) : hand;
+  return hand_with(hand, from - HAND_SQUARE_BASE);
+}
+
+int16_t search_attacker(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& hand_out) {
+  // 1. Entry: clock, progress, stop; and the end of the level storage.
+  if (node_entry_check() || board.ply > MAX_NODE_PLY) {
+    pn_out = stop_reason != STOP_NONE ? 1 : th;
+    dn_out = 1;
+    hand_out = board.attacker_hand;
+    return 0;
+  }
+  const int depth = board.depth;
+
+  // 2. Table.
+  if (tt_probe(0, hand_out, proof_len, pn_out, dn_out)) {
+    if (pn_out == 0) return sat16(depth + proof_len - 1);
+    if (on_path_here) {
+      // A repetition fails the attacker for this threshold.
+      pn_out = th;
+      dn_out = 0;
+      return 1;
+    }
+    if (pn_out >= th) return sat16(proof_len + 1);
+    ++reexpansions;
+  }
+
+  // 3. Expansion.
+  pn_out = th;
+  hand_out = board.attacker_hand;
+  proof_len = -PN_INFINITE;
+  node_threshold = th;
+  pn_sum = 0;
+  pn_sum_b = 0;
+  proof_hand = 0;
+  rest_min_pn = PN_INFINITE;
+  rest_dn_sum = 0;
+  node_len = 0;
+  node_best_move = 0;
+  drop_mate_seen = 0;
+  generate_moves(0, depth);
+  if (gen_overflow) {
+    // The level storage is full: fail for this threshold, store nothing.
+    pn_out = th;
+    dn_out = 1;
+    hand_out = board.attacker_hand;
+    return 0;
+  }
+  hand_out = proof_hand | (drop_mate_seen ? TT_PAWN_DROP_MATE : 0u);
+  pn_out = rest_min_pn;
+  dn_out = rest_dn_sum;
+  ++expansions;
+  int best_result = node_len;
+  MoveCode best_move = node_best_move;
+  const int first = list_start[depth];
+  const int end = list_start[depth + 1];
+  if (first == end) return sat16(node_len + 1);  // no check at all
+  tt_store(0, board.attacker_hand | TT_ON_PATH, 0, board.ply == 0 ? PN_INFINITE : th, 0,
+           entry_code(move_entries[first]));
+
+  // 4.-5. Child loop.
+  bool last = false;
+  bool retry = false;
+  int best_index = first;
+  int child_th = th;
+  int16_t captured_piece = EMPTY, captured_owner = OWNER_NONE;
+  uint32_t child_hand = 0;
+  while (true) {
+    if (!retry) {
+      int second_plus_one = 0;
+      best_index = select_attacker_child(first, end - 1, second_plus_one);
+      if (move_entries[best_index].pn >= th) break;
+      child_th = second_plus_one;
+      if (child_th > th) {
+        child_th = th;
+        last = true;
+      } else if (move_entries[best_index].tag == -2) {
+        child_th = th;  // a futile recapture gets the whole threshold
+      } else if (child_th < 1) {
+        child_th = 1;
+      }
+      make_move(0, entry_move(move_entries[best_index]), captured_piece, captured_owner);
+    }
+    retry = false;
+    MoveEntry& best = move_entries[best_index];
+    best.length = search_defender(static_cast<int16_t>(child_th), best.pn, best.dn, child_hand);
+    unmake_move(0, entry_move(best), captured_piece, captured_owner);
+
+    if (best.pn == 0) {
+      best_result = best.length;
+      best_move = entry_code(best);
+      hand_out = unwind_proof_hand(child_hand, best.from, demote_of[captured_piece]) | (child_hand & TT_FUTILE);
+      pn_out = 0;
+      dn_out = PN_INFINITE;
+      break;
+    }
+    if (child_hand & TT_PAWN_DROP_MATE) hand_out |= TT_PAWN_DROP_MATE;
+
+    // 6. A promotion that only ran into a pawn-drop mate below is tried
+    // once more without promoting.
+    const int moved = board.pieces[best.from < SQUARES ? best.from : 0];
+    const bool promoted = best.from < SQUARES && (best.to & PROMOTION_BIT) != 0;
+    if (promoted && (moved == ROOK || moved == BISHOP || (moved == PAWN && (best.to & 0x7F) < 72)) &&
+        (child_hand & TT_PAWN_DROP_MATE) && board.attacker_has_king == 0 && best.pn >= th) {
+      best.to &= 0x7F;
+      make_move(0, entry_move(best), captured_piece, captured_owner);
+      if (square_attacked(board.piece_lists[1][0], 0)) {
+        pn_out = std::min(pn_out, best.pn);
+        best_move = entry_code(best);
+        best.pn = 1;
+        child_th = th;
+        retry = true;
+        continue;
+      }
+      unmake_move(0, entry_move(best), captured_piece, captured_owner);
+      best.to |= PROMOTION_BIT;
+    }
+    if (last || stop_reason != STOP_NONE) break;
+  }
+
+  // 8. Failed node: the smallest pn and the sum of dn over the list; the
+  // result is one more than the longest listed child.
+  if (pn_out != 0) {
+    best_result = 0;
+    int dn = dn_out;
+    for (int i = first; i < end; ++i) {
+      const MoveEntry& e = move_entries[i];
+      pn_out = std::min(pn_out, e.pn);
+      if (e.length > best_result) {
+        best_result = e.length;
+        best_move = entry_code(e);
+      }
+      dn = std::min(PN_INFINITE - 1, dn + e.dn);
+    }
+    dn_out = static_cast<int16_t>(dn);
+    if (pn_out <= 0) pn_out = 1;
+  }
+
+  // 9. Exit.
+  if (stop_reason != STOP_NONE) {
+    tt_store(0, board.attacker_hand, sat16(best_result), 1, 1, 0);
+    return sat16(best_result + 1);
+  }
+  const bool proven = pn_out == 0;
+  if (proven) {
+    uint32_t scratch_hand = 0;
+    int16_t scratch_len = 0, scratch_pn = 0, scratch_dn = 0;
+    tt_probe(0, scratch_hand, scratch_len, scratch_pn, scratch_dn);
+    // Proven from a smaller hand while that position is on the path.
+    if (on_path_smaller) best_result = -600;
+    proof_len = sat16(best_result - depth + 1);
+  } else {
+    proof_len = sat16(best_result);
+  }
+  tt_store_result(0, board.attacker_hand | (hand_out & (TT_PAWN_DROP_MATE | TT_FUTILE)), pn_out, dn_out, best_move);
+  if (proven) {
+    if (store_proof_hands && hand_out != board.attacker_hand)
+      tt_store(0, hand_out, sat16(proof_len + hand_excess_over_current(hand_out)), 0, dn_out, best_move);
+    return sat16(best_result);
+  }
+  return sat16(best_result + 1);
+}

@@ -1,0 +1,38 @@
+// The two node searches of the mate search: the attacker (OR) node and the
+// defender (AND) node, which call each other.
+#pragma once
+
+#include <cstdint>
+
+#include "movegen/move_list.h"
+#include "position/board.h"
+
+// Deepest ply at which a node is still searched: its children then stay
+// within the move stack and the level lists.
+constexpr int MAX_NODE_PLY = MOVE_STACK_SIZE - 2;
+
+// Clock, progress line and budget; true when the node must stop at once.
+bool node_entry_check();
+
+// Attacker to move: threshold in, pn/dn/proof hand out, returns the result
+// (for a proof, the ply at which the mate completes less two per leftover
+// piece). The board is unchanged on return.
+int16_t search_attacker(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& hand_out);
+// Defender to move (in check).
+int16_t search_defender(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& hand_out);
+
+// Index of the entry with the smallest pn (then the smaller tag, then the
+// earlier) in first..last; second_plus_one gets the smallest pn among the
+// others plus one.
+int select_attacker_child(int first, int last, int& second_plus_one);
+// Moves the reply to examine next to index `first`; returns the smallest dn
+// among its rivals (32700 when none).
+int16_t select_defender_child(int first, int last);
+
+// The child's proof hand seen before the attacker's move from `from` that
+// captured a piece of kind `captured_kind` (0 for none).
+uint32_t unwind_proof_hand(uint32_t hand, int from, int captured_kind);
+// Proof hand of a mated defender node.
+uint32_t and_proof_hand();
+// Two plies for every piece left in the attacker's hand.
+int leftover_penalty();

@@ -1,0 +1,54 @@
+#include "solve/progress.h"
+
+#include <cstdio>
+
+#include "platform/platform.h"
+#include "position/board.h"
+#include "position/move_text.h"
+#include "movegen/generate.h"
+#include "search/tt.h"
+#include "solve/search_state.h"
+
+namespace {
+
+void check_limit(uint32_t now) {
+  if (time_limit_ms != 0 && now - limit_start_ms > time_limit_ms) stop_reason = STOP_TIME;
+}
+
+int32_t nodes_per_second(uint32_t elapsed_ms) {
+  if (elapsed_ms == 0) return 0;
+  double nps = static_cast<double>(nodes) * 1000.0 / static_cast<double>(elapsed_ms);
+  return nps >= 2147483647.0 ? 2147483647 : static_cast<int32_t>(nps);
+}
+
+}  // namespace
+
+void clock_check() { check_limit(platform_time_ms()); }
+
+void write_progress(ProgressKind kind) {
+  const uint32_t now = platform_time_ms();
+  check_limit(now);
+  if (kind != PERIODIC || now - last_report_ms >= 1000) {
+    last_report_ms = now;
+    const uint32_t elapsed = now - search_start_ms;
+    const int32_t hashfull = tt_hashfull();
+    std::fputs("info ", stdout);
+    // Before the first move at ply 1 there is no current move to show.
+    if (board.move_stack[1].move > 0) {
+      std::fputs("currmove ", stdout);
+      print_ply_usi(1);
+    }
+    std::printf("depth %d seldepth %d ", reported_depth != 0 ? reported_depth : root_threshold, board.ply);
+    std::printf("nodes %d ", static_cast<int32_t>(nodes));
+    std::printf("nps %d ", nodes_per_second(elapsed));
+    std::printf("hashfull %d ", hashfull);
+    if (kind == FINAL_WITH_PV) {
+      std::printf("time %d ", static_cast<int32_t>(elapsed));
+      std::printf("score mate %d ", mate_length);
+      std::fputs("pv ", stdout);
+      for (int i = 1; i <= mate_length && i <= board.ply && i < MOVE_STACK_SIZE; ++i) print_ply_usi(i);
+    }
+    std::fputs("\n", stdout);
+  }
+  if (refine_pass > 0 && expansions > PASS_EXPANSION_BUDGET) stop_reason = STOP_BUDGET;
+}

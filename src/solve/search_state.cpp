@@ -1,0 +1,12 @@
+#include "solve/search_state.h"
+
+int16_t stop_reason = STOP_NONE;
+uint32_t time_limit_ms = 0;
+uint32_t limit_start_ms = 0;
+uint32_t search_start_ms = 0;
+uint32_t last_report_ms = 0;
+int16_t root_threshold = 1;
+int32_t reported_depth = 0;
+int16_t mate_length = 0;
+uint8_t store_proof_hands = 1;
+uint8_t limit_active = 0;

@@ -1,0 +1,24 @@
+// Solve-wide state shared by the driver, the node searches and the
+// progress lines.
+#pragma once
+
+#include <cstdint>
+
+enum StopReason : int16_t { STOP_NONE = 0, STOP_TIME = 1, STOP_BUDGET = 2 };
+
+// A refinement pass gives up beyond this many expansions.
+constexpr uint32_t PASS_EXPANSION_BUDGET = 199999;
+
+extern int16_t stop_reason;
+// Clocks (32-bit milliseconds that wrap); differences are taken unsigned.
+extern uint32_t time_limit_ms;    // 0 = no limit
+extern uint32_t limit_start_ms;   // the limit counts from here
+extern uint32_t search_start_ms;  // start of the "go mate": speed and time
+extern uint32_t last_report_ms;   // time of the last progress line
+
+extern int16_t root_threshold;  // threshold of the current root search
+extern int32_t reported_depth;  // 0 until the first proof, then its threshold
+extern int16_t mate_length;     // moves of the solution read out
+
+extern uint8_t store_proof_hands;  // store proofs once more under their proof hand
+extern uint8_t limit_active;       // the mate length limit applies

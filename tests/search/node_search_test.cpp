@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include "support/rules_reference.h"
+#include "support/solve_loop.h"
+
+namespace {
+
+class NodeSearch : public testing::Test {
+ protected:
+  void SetUp() override { fresh_search_tables(1u << 18); }
+};
+
+// Plays `line` on the board with the rules reference: every attacker move a
+// legal check, every defender move legal, mate at the end, and no mate by
+// pawn drop. The board is restored afterwards.
+void expect_mating_line(const std::vector<MoveCode>& line) {
+  ASSERT_FALSE(line.empty());
+  ASSERT_EQ(line.size() % 2, 1u) << "a mate ends with an attacker move";
+  std::vector<std::pair<int16_t, int16_t>> captures;
+  int side = 0;
+  for (MoveCode m : line) {
+    ASSERT_TRUE(rules_reference::is_legal(side, m)) << rules_reference::move_name(m);
+    if (side == 0) EXPECT_TRUE(rules_reference::gives_check(0, m)) << rules_reference::move_name(m);
+    int16_t cp, co;
+    make_move(static_cast<int16_t>(side), move_of(m), cp, co);
+    captures.push_back({cp, co});
+    side ^= 1;
+  }
+  EXPECT_TRUE(rules_reference::in_check(1));
+  EXPECT_TRUE(rules_reference::legal_moves(1).empty()) << "the defender still has a move";
+  EXPECT_NE(move_from(line.back()), hand_square(0, PAWN)) << "mate by pawn drop";
+  for (int i = static_cast<int>(line.size()) - 1; i >= 0; --i) {
+    side ^= 1;
+    unmake_move(static_cast<int16_t>(side), move_of(line[i]), captures[i].first, captures[i].second);
+  }
+}
+
+std::vector<std::string> line_text(const std::vector<MoveCode>& line) {
+  std::vector<std::string> texts;
+  for (MoveCode m : line) texts.push_back(usi_text(m));
+  return texts;
+}
+
+TEST_F(NodeSearch, OneMoveMates) {
+  setup_position("4k4/9/4P4/9/9/9/9/9/9 b G2r2b3g4s4n4l17p 1");
+  LoopResult r = solve_first_pass();
+  ASSERT_EQ(r.pn, 0);
+  EXPECT_EQ(r.result, 1);
+  EXPECT_EQ(line_text(table_line()), (std::vector<std::string>{"G*5b"}));
+  expect_mating_line(table_line());
+
+  // The same problem with White to move prints the given coordinates.
+  setup_position("9/9/9/9/9/9/4p4/9/4K4 w 2R2BG4S4N4L3g17p 1");
+  r = solve_first_pass();
+  ASSERT_EQ(r.pn, 0);
+  EXPECT_EQ(line_text(table_line()), (std::vector<std::string>{"G*5h"}));
+}
+
+TEST_F(NodeSearch, RotatedProblemSearchesAlike) {
+  setup_position("7gk/9/6P1+P/9/9/9/9/9/9 b GSP2r2b2g3s4n4l15p 1");
+  LoopResult black = solve_first_pass();
+  ASSERT_EQ(black.pn, 0);
+  fresh_search_tables(1u << 18);
+  setup_position("9/9/9/9/9/9/+p1p6/9/KG7 w gsp2R2B2G3S4N4L15P 1");
+  LoopResult white = solve_first_pass();
+  ASSERT_EQ(white.pn, 0);
+  EXPECT_EQ(black.nodes, white.nodes);
+  EXPECT_EQ(black.result, white.result);
+  EXPECT_EQ(black.iterations, white.iterations);
+}
+
+TEST_F(NodeSearch, ProvenLinesAreMates) {
+  const char* problems[] = {
+      "9/8k/9/8P/9/9/9/9/9 b 2G2r2b2g4s4n4l17p 1",
+      "7gk/9/6P1+P/9/9/9/9/9/9 b GSP2r2b2g3s4n4l15p 1",
+      "8k/9/7G1/9/9/9/9/9/9 b G2r2b2g4s4n4l18p 1",
+      "9/9/6n2/8n/6+pl1/7Sn/4+pp1k1/7N1/7s+R b R2B4g2s3l15p 1",
+  };
+  for (const char* sfen : problems) {
+    fresh_search_tables(1u << 18);
+    setup_position(sfen);
+    LoopResult r = solve_first_pass();
+    ASSERT_EQ(r.pn, 0) << sfen;
+    std::vector<MoveCode> line = table_line();
+    expect_mating_line(line);
+    // A proven root's result is the line's length less two per leftover piece.
+    EXPECT_LE(r.result, static_cast<int>(line.size())) << sfen;
+  }
+}
+
+TEST_F(NodeSearch, NoCheckAndNoMateAreDisproven) {
+  // The initial position: no check at all.
+  setup_position("lnsgkgsnl/1r5b1/ppppppppp/9/9/9/PPPPPPPPP/1B5R1/LNSGKGSNL b - 1");
+  LoopResult r = solve_first_pass();
+  EXPECT_EQ(r.dn, 0);
+  EXPECT_GE(r.pn, PN_INFINITE);
+  EXPECT_EQ(r.result, 1);
+  uint32_t hand;
+  int16_t len, pn, dn;
+  EXPECT_FALSE(tt_probe(0, hand, len, pn, dn)) << "a node without checks is not stored";
+
+  // Only repeated checks: no mate.
+  setup_position("6R+P1/8k/7sp/9/9/9/9/9/9 b r2b4g3s4n4l16p 1");
+  r = solve_first_pass();
+  EXPECT_NE(r.pn, 0);
+  EXPECT_EQ(r.dn, 0);
+}
+
+TEST_F(NodeSearch, MateByPawnDropIsNotAProof) {
+  // P*1b would mate at once; nothing else checks.
+  setup_position("7nk/9/6GN1/9/9/9/9/9/9 b P2r2b3g4s2n4l17p 1");
+  LoopResult r = solve_first_pass();
+  EXPECT_NE(r.pn, 0);
+}
+
+TEST_F(NodeSearch, RepetitionOnThePathFailsTheAttacker) {
+  setup_position("8k/9/7G1/9/9/9/9/9/9 b G2r2b2g4s4n4l18p 1");
+  reset_search_counters();
+  tt_store(0, board.attacker_hand | TT_ON_PATH, 0, 5, 0, 0);
+  int16_t pn, dn;
+  uint32_t hand;
+  int16_t result = search_attacker(7, pn, dn, hand);
+  EXPECT_EQ(pn, 7);
+  EXPECT_EQ(dn, 0);
+  EXPECT_EQ(result, 1);
+}
+
+TEST_F(NodeSearch, ThresholdSplitBetweenBestAndSecond) {
+  int second_plus_one = 0;
+  list_start[1] = 0;
+  MoveEntry entries[3] = {};
+  entries[0].pn = 4;
+  entries[1].pn = 2;
+  entries[1].tag = 1;
+  entries[2].pn = 2;
+  entries[2].tag = 0;
+  for (int i = 0; i < 3; ++i) move_entries[i] = entries[i];
+  // Smallest pn, then the smaller tag; the second is the smallest pn of
+  // the others (an equal pn counts).
+  EXPECT_EQ(select_attacker_child(0, 2, second_plus_one), 2);
+  EXPECT_EQ(second_plus_one, 3);
+  EXPECT_EQ(select_attacker_child(0, 0, second_plus_one), 0);
+  EXPECT_EQ(second_plus_one, PN_INFINITE + 1);
+}
+
+TEST_F(NodeSearch, UnwindingTheProofHand) {
+  setup_position("9/9/9/9/9/9/9/9/9 b 2GP 1");
+  const uint32_t child = board.attacker_hand;
+  // A capture of a gold: one gold less before the move.
+  EXPECT_EQ(hand_count(unwind_proof_hand(child, 40, GOLD), GOLD), 1);
+  EXPECT_EQ(unwind_proof_hand(child, 40, EMPTY), child);
+  // A pawn drop: one pawn more before it.
+  EXPECT_EQ(hand_count(unwind_proof_hand(child, hand_square(0, PAWN), 0), PAWN), 2);
+  // Flags of the child hand are not part of the proof hand.
+  EXPECT_EQ(unwind_proof_hand(child | TT_FUTILE, 40, EMPTY), child);
+}
+
+TEST_F(NodeSearch, NodeCountsAreDeterministic) {
+  setup_position("7gk/9/6P1+P/9/9/9/9/9/9 b GSP2r2b2g3s4n4l15p 1");
+  LoopResult first = solve_first_pass();
+  fresh_search_tables(1u << 18);
+  setup_position("7gk/9/6P1+P/9/9/9/9/9/9 b GSP2r2b2g3s4n4l15p 1");
+  LoopResult second = solve_first_pass();
+  ASSERT_EQ(first.pn, 0);
+  EXPECT_EQ(first.nodes, second.nodes);
+  EXPECT_EQ(first.result, second.result);
+}
+
+TEST_F(NodeSearch, DeepLinesEndAtTheLevelStorage) {
+  // A node at the deepest searchable ply fails for its threshold without
+  // touching the level lists beyond their end.
+  setup_position("8k/9/7G1/9/9/9/9/9/9 b G2r2b2g4s4n4l18p 1");
+  reset_search_counters();
+  board.ply = MAX_NODE_PLY + 1;
+  board.depth = MAX_NODE_PLY + 2;
+  int16_t pn, dn;
+  uint32_t hand;
+  search_attacker(5, pn, dn, hand);
+  EXPECT_EQ(pn, 5);
+  EXPECT_EQ(dn, 1);
+  search_defender(5, pn, dn, hand);
+  EXPECT_EQ(pn, 5);
+  // Full move records: the node fails and stores nothing.
+  board.ply = 0;
+  board.depth = 1;
+  list_start[1] = MOVE_ENTRIES_SIZE - 1;
+  int16_t result = search_attacker(5, pn, dn, hand);
+  EXPECT_EQ(pn, 5);
+  EXPECT_EQ(result, 0);
+  int16_t len;
+  EXPECT_FALSE(tt_probe(0, hand, len, pn, dn));
+  list_start[1] = 0;
+}
+
+}  // namespace

@@ -1,0 +1,85 @@
+// The first pass of a solve, for tests of the node searches: the root
+// searched with growing thresholds until it is proven or disproven.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "movegen/generate.h"
+#include "platform/platform.h"
+#include "position/make_move.h"
+#include "search/node_search.h"
+#include "search/tt.h"
+#include "solve/search_state.h"
+#include "support/gen_helpers.h"
+
+struct LoopResult {
+  int16_t pn = 1;
+  int16_t dn = 1;
+  int16_t result = 0;
+  uint32_t hand = 0;
+  uint32_t nodes = 0;
+  int iterations = 0;
+};
+
+inline void reset_search_counters() {
+  stop_reason = STOP_NONE;
+  time_limit_ms = 0;
+  refine_pass = 0;
+  length_limit = 2999;
+  limit_active = 0;
+  store_proof_hands = 1;
+  expansions = reexpansions = replacements = 0;
+  nodes = 0;
+  trial_drop_piece = 0;
+  symmetric_root = 0;
+  store_under_path_key = 0;
+  allow_proof_overwrite = 0;
+  // No progress line during tests: the clock starts now.
+  search_start_ms = last_report_ms = limit_start_ms = platform_time_ms();
+}
+
+// Solves the position on the board (fresh derived state, root at ply 0).
+inline LoopResult solve_first_pass(int max_iterations = 100000) {
+  LoopResult r;
+  reset_search_counters();
+  rebuild_derived_state();
+  board.ply = 0;
+  board.depth = 1;
+  list_start[1] = 0;
+  root_threshold = 1;
+  while (r.iterations < max_iterations) {
+    ++r.iterations;
+    r.result = search_attacker(root_threshold, r.pn, r.dn, r.hand);
+    if (r.pn == 0) break;
+    if (r.dn == 0 && r.pn >= PN_INFINITE) break;
+    if (root_threshold >= 32699 || r.pn >= 32699) break;
+    int next = r.pn + 1 + std::max(r.pn - 50, 0) / 10;
+    root_threshold = static_cast<int16_t>(std::min(next, 32699));
+  }
+  r.nodes = nodes;
+  return r;
+}
+
+// The line of best moves stored for the proven positions from the root.
+inline std::vector<MoveCode> table_line(int max_plies = 200) {
+  std::vector<MoveCode> line;
+  std::vector<std::pair<int16_t, int16_t>> captures;
+  int side = 0;
+  uint32_t hand;
+  int16_t len, pn, dn;
+  while (static_cast<int>(line.size()) < max_plies && tt_probe(side, hand, len, pn, dn) && pn == 0 &&
+         tt_hint_move != 0) {
+    MoveCode m = tt_hint_move;
+    int16_t cp, co;
+    make_move(static_cast<int16_t>(side), move_of(m), cp, co);
+    line.push_back(m);
+    captures.push_back({cp, co});
+    side ^= 1;
+  }
+  for (int i = static_cast<int>(line.size()) - 1; i >= 0; --i) {
+    side ^= 1;
+    unmake_move(static_cast<int16_t>(side), move_of(line[i]), captures[i].first, captures[i].second);
+  }
+  return line;
+}
