@@ -23,7 +23,7 @@ uint32_t probe_flags;
 MoveCode hint_moves[3];
 
 uint8_t reopen_main_line;
-uint32_t main_line_keys[MOVE_STACK_SIZE + 1];
+uint32_t main_line_keys[MOVE_STACK_SIZE + 2];
 
 uint8_t gen_overflow;
 int check_class;

@@ -37,7 +37,7 @@ extern MoveCode hint_moves[3];
 // Refinement inputs: reopening of proved positions along the recorded line.
 extern uint8_t reopen_main_line;
 // path_key of the recorded line's position at each depth.
-extern uint32_t main_line_keys[MOVE_STACK_SIZE + 1];
+extern uint32_t main_line_keys[MOVE_STACK_SIZE + 2];
 
 // Class of the check the defender must answer, decided in the prologue.
 enum CheckClass { CHECK_DOUBLE = 0, CHECK_STEP = 1, CHECK_LINE = 2 };

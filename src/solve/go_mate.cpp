@@ -1,4 +1,90 @@
 #include "solve/go_mate.h"
 
-// The solver is not wired in yet: a request is accepted and answers nothing.
-void run_go_mate(uint32_t time_limit_ms) { (void)time_limit_ms; }
+#include <cstdio>
+
+#include "movegen/generate.h"
+#include "platform/platform.h"
+#include "position/move_text.h"
+#include "solution/alternate.h"
+#include "solution/line.h"
+#include "solve/driver.h"
+#include "solve/position_check.h"
+#include "solve/search_state.h"
+#include "usi/options.h"
+
+namespace {
+
+constexpr int MAX_ALTERNATE_ROUNDS = 20;
+
+// The main solve's answer, kept while the rounds reuse the answer list.
+MoveCode main_answer[LINE_ARRAY_SIZE];
+
+void restart_clocks() {
+  const uint32_t now = platform_time_ms();
+  limit_start_ms = now;
+  last_report_ms = now;
+}
+
+// Alternate-solution rounds after a mate; returns the answer list to print.
+const MoveCode* run_alternate_rounds(uint32_t limit_ms, const MoveCode* answer) {
+  restart_clocks();
+  uint32_t round_limit = limit_ms;
+  alternate_round = 0;
+  while (true) {
+    const MoveCode* marked = run_solver(MARK, round_limit);
+    // The main solution is known even when it cannot be marked.
+    if (marked[0] != -2) return alternate_round == 0 ? answer : &intended_solution[1];
+
+    if (alternate_round == 0) std::fputs(ALTERNATE_START_LINE, stdout);
+    // One budget for all rounds together, measured from their start.
+    round_limit = static_cast<uint32_t>(engine_options.alternate_time_seconds) * 1000u;
+    run_solver(SOLVE, round_limit);
+    if (solve_result == RESULT_MATE && alternate_round != MAX_ALTERNATE_ROUNDS - 1) {
+      ++alternate_round;
+      continue;
+    }
+    if (alternate_round == 0) {
+      // A time-out is no proof of uniqueness.
+      std::fputs(solve_result == RESULT_TIMEOUT ? ALTERNATE_TIMEOUT_LINE : ALTERNATE_NOT_FOUND_LINE, stdout);
+    }
+    return &intended_solution[1];
+  }
+}
+
+}  // namespace
+
+void run_go_mate(uint32_t time_limit) {
+  const uint32_t now = platform_time_ms();
+  search_start_ms = now;
+  last_report_ms = now;
+  limit_start_ms = now;
+  nodes = 0;
+
+  if (!position_is_solvable()) {
+    // Not a position of a shogi set with one defender king: nothing to mate.
+    std::fputs("checkmate nomate\n", stdout);
+    return;
+  }
+  const MoveCode* answer = run_solver(SOLVE, time_limit);
+  if (solve_result == RESULT_TIMEOUT) {
+    std::fputs("checkmate timeout\n", stdout);
+    return;
+  }
+  if (solve_result == RESULT_NOMATE) {
+    std::fputs("checkmate nomate\n", stdout);
+    return;
+  }
+  if (engine_options.alternate_search_enabled) {
+    for (int i = 0; i + 1 < LINE_ARRAY_SIZE; ++i) {
+      main_answer[i] = answer[i];
+      if (answer[i] <= 0) break;
+    }
+    answer = run_alternate_rounds(time_limit, main_answer);
+  }
+  std::fputs("checkmate", stdout);
+  for (int i = 0; i < MOVE_STACK_SIZE && answer[i] > 0; ++i) {
+    std::fputs(" ", stdout);
+    print_move_usi(answer[i]);
+  }
+  std::fputs("\n", stdout);
+}

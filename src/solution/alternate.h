@@ -1,0 +1,21 @@
+// Alternate solutions: marking the found line so that the next search must
+// find another one, and reporting where another one leaves it.
+#pragma once
+
+#include <cstdint>
+
+// Shift-JIS texts of the alternate-solution messages.
+extern const char ALTERNATE_START_LINE[];     // "info string Now start to search another solution.  ..."
+extern const char ALTERNATE_NOT_FOUND_LINE[]; // "info string Another solution was not found.  ..."
+extern const char ALTERNATE_TIMEOUT_LINE[];   // "info string Another solution search timed out.  ..."
+
+// Records the current solution line (stored_solution; intended_solution in
+// round 0), reopens its positions on this path and bars the final mate on
+// this path. Returns -2 when marked, -1 when the root is not in the table
+// or open, -4 when the root is disproven.
+int16_t mark_solution(int side);
+
+// After an alternate-solution search: reports the first ply where a found
+// mate leaves the intended line, bars that branch on its path and stores the
+// intended line back as proven. Returns the intended line's value.
+int16_t report_alternate_solution(int side, int16_t status);

@@ -1,0 +1,56 @@
+#include "solution/line.h"
+
+#include "movegen/generate.h"
+#include "position/make_move.h"
+
+MoveCode solution[LINE_ARRAY_SIZE];
+MoveCode stored_solution[LINE_ARRAY_SIZE];
+MoveCode intended_solution[LINE_ARRAY_SIZE];
+int16_t line_captured_piece[LINE_ARRAY_SIZE];
+int16_t line_captured_owner[LINE_ARRAY_SIZE];
+
+int16_t root_value;
+uint16_t repair_limit;
+uint16_t refine_node_factor;
+uint8_t after_mark;
+int32_t alternate_round;
+
+namespace {
+
+bool promotable(int side, int piece, int from, int to) {
+  if (!(piece == PAWN || piece == LANCE || piece == KNIGHT || piece == SILVER || piece == BISHOP || piece == ROOK))
+    return false;
+  return side == OWNER_ATTACKER ? (from >= 54 || to >= 54) : (from <= 26 || to <= 26);
+}
+
+}  // namespace
+
+bool table_move_valid(int side, MoveCode code) {
+  if (code <= 0) return false;
+  const int from = (code >> 8) & 0xFF;
+  const int to = code & 0x7F;
+  if (to >= SQUARES) return false;
+  if (from < SQUARES) {
+    if (board.owners[from] != side) return false;
+    if (board.owners[to] == side || board.pieces[to] == KING) return false;
+    if ((code & PROMOTION_BIT) && !promotable(side, board.pieces[from], from, to)) return false;
+    return true;
+  }
+  const int piece = from - HAND_SQUARE_BASE - 15 * side;
+  if (piece < PAWN || piece > ROOK || (code & PROMOTION_BIT)) return false;
+  return board.hands[side][piece] > 0 && drop_allowed(to, piece, side) == 1;
+}
+
+void line_make(int side, MoveCode code, int record) {
+  make_move(static_cast<int16_t>(side), move_of(code), line_captured_piece[record], line_captured_owner[record]);
+}
+
+void line_unmake(int side, MoveCode code, int record) {
+  unmake_move(static_cast<int16_t>(side), move_of(code), line_captured_piece[record], line_captured_owner[record]);
+}
+
+int attacker_hand_pieces() {
+  int pieces = 0;
+  for (int piece = PAWN; piece <= ROOK; ++piece) pieces += board.hands[0][piece];
+  return pieces;
+}

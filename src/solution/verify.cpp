@@ -1,0 +1,176 @@
+#include "solution/verify.h"
+
+#include "movegen/generate.h"
+#include "search/node_search.h"
+#include "search/search_util.h"
+#include "search/tt.h"
+#include "solution/line.h"
+#include "solve/search_state.h"
+
+namespace {
+
+MoveCode line_moves[LINE_ARRAY_SIZE];
+
+// Scratch generation of the defender's replies at the position before ply
+// `first_record`, listed just above the line's records.
+void generate_defences(int first_record) {
+  proof_len = -PN_INFINITE;
+  node_best_move = 0;
+  pn_sum = 0;
+  list_start[2] = static_cast<int16_t>(first_record);
+  generate_moves(1, 2);
+}
+
+}  // namespace
+
+int verify_solution(int side, int16_t& status) {
+  const int16_t entry_value = root_value;
+  length_limit = 2999;
+  allow_proof_overwrite = 1;
+  int changed = 0;
+  int deviation_ply = 0;
+  bool compare = after_mark != 0;
+  bool last_on_path = false;
+  int made = 0;
+  int i = 1;
+
+  // Forward walk along the best moves.
+  for (;; ++i) {
+    uint32_t hand = 0;
+    int16_t length = 0, pn = 0, dn = 0;
+    if (tt_probe(side, hand, length, pn, dn)) {
+      if (on_path_here) {
+        // The line comes back to itself: not a proof.
+        status = 1;
+        last_on_path = true;
+        break;
+      }
+      if (pn != 0) {
+        status = 1;
+        store_proof_hands = 0;
+        break;
+      }
+      const MoveCode m = tt_hint_move;
+      if (m == 0) {
+        // The defender is mated here.
+        root_value = sat16((i - 1) - 2 * attacker_hand_pieces());
+        if (compare && stored_solution[i] != 0) {
+          deviation_ply = i;
+          changed = 1;
+          tt_store(side, board.attacker_hand, sat16(root_value - i + 1), 0, PN_INFINITE, stored_solution[i]);
+        }
+        break;
+      }
+      if (compare && stored_solution[i] != m) {
+        deviation_ply = i;
+        compare = false;
+      }
+      if (!table_move_valid(side, m)) {
+        status = 1;
+        break;
+      }
+      tt_store(side, board.attacker_hand | TT_ON_PATH, 0, 1, 1, m);
+      line_moves[i] = m;
+      line_make(side, m, i);
+      made = i;
+    } else {
+      if (side == OWNER_ATTACKER) {
+        status = 1;
+        break;
+      }
+      generate_defences(i);
+      if (gen_overflow || list_start[2] < list_start[3]) {
+        // A defence is not proven yet.
+        status = 1;
+        break;
+      }
+      const MoveCode m = node_best_move;
+      if (m == 0) {
+        root_value = sat16((i - 1) - 2 * attacker_hand_pieces());
+        break;
+      }
+      tt_store(1, board.attacker_hand, sat16(proof_len + 1), 0, PN_INFINITE, m);
+      line_moves[i] = m;
+      line_make(side, m, i);
+      made = i;
+    }
+    side ^= 1;
+    if (i + 1 >= MOVE_STACK_SIZE) {
+      ++i;
+      status = 1;
+      break;
+    }
+  }
+
+  // Local repair where the line broke.
+  if (status != 0 && i < MOVE_STACK_SIZE && !last_on_path) {
+    for (int t = 1; t < repair_limit && stop_reason == STOP_NONE; ++t) {
+      list_start[i] = static_cast<int16_t>(i);
+      reopen_main_line = 1;
+      int16_t dn = 0;
+      uint32_t hand = 0;
+      root_value = side == OWNER_ATTACKER ? search_attacker(static_cast<int16_t>(t), status, dn, hand)
+                                          : search_defender(static_cast<int16_t>(t), status, dn, hand);
+      reopen_main_line = 0;
+      if (status == 0) {
+        changed = 1;
+        break;
+      }
+      if (status >= repair_limit) break;
+    }
+  }
+  // A broken line is unproven, never disproven: the driver searches on.
+  if (status > 0) status = 1;
+
+  // Backward walk: exact remaining lengths and the longest defences.
+  if (root_value != entry_value) changed = 1;
+  for (int k = made; k >= 1; --k) {
+    const int mover = line_mover(k);
+    const MoveCode line_move = line_moves[k];
+    line_unmake(mover, line_move, k);
+    if (status > 0) {
+      // Unproven: keep the line's move for the next search.
+      tt_store(mover, board.attacker_hand, 0, 1, 1, line_move);
+      if (refine_pass != 0) {
+        const uint8_t pass = refine_pass;
+        refine_pass = 0;
+        tt_store(mover, board.attacker_hand, 0, 1, 1, line_move);
+        refine_pass = pass;
+      }
+      continue;
+    }
+    MoveCode m = line_move;
+    if (mover == OWNER_DEFENDER) {
+      if (after_mark && k <= deviation_ply) {
+        m = stored_solution[k];
+        if (m != line_move) changed = 1;
+      } else {
+        generate_defences(k + 1);
+        if (root_value != proof_len + k) {
+          m = node_best_move;
+          if (m != line_move) changed = 1;
+          root_value = sat16(proof_len + k);
+          if (m == 0) status = 1;
+        } else {
+          m = changed ? node_best_move : line_move;
+        }
+      }
+    }
+    if (status > 0) {
+      // No proven defence is left here: unproven, with the line's move.
+      tt_store(mover, board.attacker_hand, 0, 1, 1, line_move);
+      continue;
+    }
+    tt_store(mover, board.attacker_hand, sat16(root_value - k + 1), 0, PN_INFINITE, m);
+    if (changed) {
+      uint32_t hand = 0;
+      int16_t length = 0, pn = 0, dn = 0;
+      tt_probe(mover, hand, length, pn, dn);
+      if ((hand & TT_HAND_MASK) != board.attacker_hand)
+        tt_store(mover, hand, sat16(root_value - k + 1 + hand_excess(board.attacker_hand, hand)), 0, PN_INFINITE, m);
+    }
+  }
+
+  allow_proof_overwrite = 0;
+  return changed;
+}

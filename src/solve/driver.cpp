@@ -1,0 +1,244 @@
+#include "solve/driver.h"
+
+#include <algorithm>
+
+#include "movegen/generate.h"
+#include "movegen/step_tables.h"
+#include "position/keys.h"
+#include "search/node_search.h"
+#include "search/search_util.h"
+#include "search/tt.h"
+#include "solution/alternate.h"
+#include "solution/line.h"
+#include "solution/no_mate.h"
+#include "solution/record.h"
+#include "solution/verify.h"
+#include "solve/progress.h"
+#include "solve/search_state.h"
+
+uint8_t solve_result = RESULT_TIMEOUT;
+uint8_t previous_mode = MODE_NONE;
+int16_t verify_calls = 0;
+uint8_t root_proven_at_start = 0;
+
+namespace {
+
+bool stable_once = false;
+
+bool root_proven_in_table() {
+  uint32_t hand = 0;
+  int16_t length = 0, pn = 0, dn = 0;
+  return tt_probe(0, hand, length, pn, dn) && pn == 0;
+}
+
+// Reads the proven line out of the table into `solution`, writes the final
+// line with it while the moves stand on the board, and takes them back.
+void read_out_solution() {
+  int i = 1;
+  int side = 0;
+  while (i < MOVE_STACK_SIZE) {
+    uint32_t hand = 0;
+    int16_t length = 0, pn = 0, dn = 0;
+    if (!tt_probe(side, hand, length, pn, dn) || pn != 0 || tt_hint_move == 0) break;
+    if (!table_move_valid(side, tt_hint_move)) break;
+    solution[i] = tt_hint_move;
+    line_make(side, solution[i], i);
+    side ^= 1;
+    ++i;
+  }
+  mate_length = static_cast<int16_t>(i - 1);
+  if (!root_proven_at_start) write_progress(FINAL_WITH_PV);
+  solution[i] = -2;
+  for (int k = i - 1; k >= 1; --k) {
+    side ^= 1;
+    line_unmake(side, solution[k], k);
+  }
+}
+
+}  // namespace
+
+int16_t next_root_threshold(int pn) {
+  const int next = pn + 1 + std::max(pn - 50, 0) / 10;
+  return static_cast<int16_t>(std::min(next, static_cast<int>(MAX_ROOT_THRESHOLD)));
+}
+
+void driver_clock_step() { write_progress(PERIODIC); }
+
+int is_symmetric() {
+  for (int side = 0; side < 2; ++side) {
+    const int first = side == OWNER_DEFENDER || board.attacker_has_king ? 0 : 1;
+    for (int slot = first; slot <= board.last_slot[side]; ++slot) {
+      const int sq = board.piece_lists[side][slot];
+      const int mirror = 9 * (sq / 9) + 8 - sq % 9;
+      if (board.pieces[mirror] != board.pieces[sq] || board.owners[mirror] != side) return 0;
+    }
+  }
+  return 1;
+}
+
+MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
+  // A. Entry.
+  tt_hint_move = 0;
+  time_limit_ms = limit_ms;
+  stop_reason = STOP_NONE;
+  allow_proof_overwrite = 0;
+  refine_pass = 0;
+  stable_once = false;
+  reported_depth = 0;
+  expansions = 0;
+  reexpansions = 0;
+  build_step_tables();
+  build_zobrist();
+  if (!tt_allocate()) {
+    // Without a table there is no search; the request runs out at once.
+    solve_result = RESULT_TIMEOUT;
+    solution[1] = -1;
+    return &solution[1];
+  }
+  length_limit = 2999;
+  limit_active = 0;
+  rebuild_derived_state();
+  board.ply = 0;
+  board.depth = 1;
+  root_proven_at_start = root_proven_in_table() ? 1 : 0;
+  after_mark = previous_mode == MARK ? 1 : 0;
+  store_proof_hands = after_mark ? 0 : 1;
+  previous_mode = mode;
+  store_under_path_key = 0;
+  if (mode == MARK) {
+    solution[1] = mark_solution(0);
+    length_limit = 0;
+    return &solution[1];
+  }
+
+  // B. Set-up.
+  list_start[1] = 0;
+  cur_entry = &move_entries[0];
+  drop_mate_seen = 0;
+  no_legal_evasion = 0;
+  replacements = 0;
+  symmetric_root = static_cast<uint8_t>(is_symmetric());
+  root_threshold = 1;
+  solve_result = RESULT_TIMEOUT;
+
+  // C. Iteration.
+  int16_t pn = 1, dn = 1;
+  while (true) {
+    uint32_t hand = 0;
+    trial_drop_piece = 0;
+    root_value = search_attacker(root_threshold, pn, dn, hand);
+    bool finish = false;
+    bool next_threshold = true;
+
+    if (pn == 0 && stop_reason == STOP_NONE) {
+      // C3. Verify the proof.
+      solve_result = RESULT_MATE;
+      if (refine_pass == 0) repair_limit = static_cast<uint16_t>(root_threshold + 1);
+      verify_calls = 0;
+      int changed = verify_solution(0, pn);
+      while (changed != 0) {
+        if (pn != 0) {
+          expansions = 0;
+          break;
+        }
+        driver_clock_step();
+        if (refine_pass > 0 && expansions > PASS_EXPANSION_BUDGET) {
+          stop_reason = STOP_BUDGET;
+        } else if (stop_reason == STOP_TIME) {
+          pn = 1;
+          dn = 1;
+          break;
+        }
+        if (verify_calls > MAX_VERIFY_CALLS) break;
+        ++verify_calls;
+        changed = verify_solution(0, pn);
+      }
+      // C4. Decide.
+      if (refine_pass > 0 && verify_calls > MAX_VERIFY_CALLS) {
+        finish = true;
+      } else if (pn == 0 && root_threshold <= 2 && reported_depth == 0 && root_proven_at_start) {
+        finish = true;  // answered from the table
+      } else if (pn == 0 && after_mark) {
+        finish = true;  // the alternate-solution search stops at its first proof
+      } else if (refine_pass > MAX_REFINE_PASSES) {
+        finish = true;
+      } else if (pn == 0) {
+        // C5. A refinement pass for a strictly shorter mate.
+        if (reported_depth == 0) reported_depth = root_threshold;
+        const int changed_line = read_solution(0);
+        if (refine_pass >= 2 && changed_line != 1) {
+          if (stable_once) {
+            root_value = restore_solution(0);
+            finish = true;
+          } else {
+            stable_once = true;
+          }
+        } else {
+          ++refine_pass;
+          stable_once = false;
+        }
+        if (!finish) {
+          limit_active = 1;
+          pn = 1;
+          expansions = 0;
+          root_threshold = 1;
+        }
+      }
+    } else {
+      // C6. No proof, or a stop came with it.
+      if (refine_pass > 0 &&
+          (root_threshold >= repair_limit ||
+           static_cast<int64_t>(expansions) >
+               static_cast<int64_t>(refine_node_factor) * root_threshold + 9999 ||
+           refine_pass > MAX_REFINE_PASSES || stop_reason == STOP_BUDGET)) {
+        // The pass gives up: the recorded line stands.
+        root_value = restore_solution(0);
+        pn = 0;
+        finish = true;
+      } else if (pn == 0) {
+        finish = true;
+      }
+    }
+    if (finish) break;
+
+    // C7. Next threshold.
+    if (next_threshold) {
+      if (dn == 0 && pn >= PN_INFINITE) break;
+      if (root_threshold >= MAX_ROOT_THRESHOLD || pn >= MAX_ROOT_THRESHOLD) break;
+      root_threshold = next_root_threshold(pn);
+      driver_clock_step();
+      if (refine_pass > 0 && expansions > PASS_EXPANSION_BUDGET) {
+        stop_reason = STOP_BUDGET;
+        break;
+      }
+      if (stop_reason != STOP_NONE) break;
+    }
+  }
+
+  // C8. Finish.
+  length_limit = 2999;
+  if (refine_pass > 0 && pn != 0 && stop_reason != STOP_TIME) {
+    root_value = restore_solution(0);
+    pn = 0;
+  }
+  if (pn == 0) read_out_solution();
+  if (pn != 0) write_progress(FINAL);
+  if (after_mark) report_alternate_solution(0, pn);
+  if (stop_reason == STOP_TIME) {
+    solution[1] = -1;
+    solve_result = RESULT_TIMEOUT;
+  } else if (pn == 0) {
+    solve_result = RESULT_MATE;
+  } else if (dn == 0) {
+    solve_result = RESULT_NOMATE;
+    // After an alternate-solution search a no-mate holds only for the barred
+    // line; recording it would overwrite the intended proof.
+    if (!after_mark) record_no_mate(0);
+  } else {
+    // Neither proven nor disproven within the search's bounds.
+    solve_result = RESULT_TIMEOUT;
+    solution[1] = -1;
+  }
+  length_limit = 0;
+  return &solution[1];
+}

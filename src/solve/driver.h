@@ -1,0 +1,32 @@
+// The search driver: one solve of the board's position, attacker to move.
+#pragma once
+
+#include <cstdint>
+
+#include "position/types.h"
+
+enum SolverMode : uint8_t { MODE_NONE = 0, SOLVE = 1, MARK = 2 };
+enum SolveResult : uint8_t { RESULT_TIMEOUT = 0, RESULT_MATE = 1, RESULT_NOMATE = 2 };
+
+constexpr int16_t MAX_ROOT_THRESHOLD = 32699;
+constexpr int MAX_REFINE_PASSES = 99;
+constexpr int MAX_VERIFY_CALLS = 999;
+
+extern uint8_t solve_result;
+extern uint8_t previous_mode;
+extern int16_t verify_calls;
+extern uint8_t root_proven_at_start;
+
+// Runs one driver call and returns entry 1 of `solution`: in SOLVE mode the
+// mate (solve_result tells which outcome), in MARK mode the code of the
+// marking (-2 when the alternate-solution search may start).
+MoveCode* run_solver(SolverMode mode, uint32_t limit_ms);
+
+// 1 when the position is its own left-right mirror image (hands aside).
+int is_symmetric();
+
+// The root threshold that follows a root proof number.
+int16_t next_root_threshold(int pn);
+
+// Clock check and periodic line of the driver's loop.
+void driver_clock_step();
