@@ -4,7 +4,8 @@
 set -euo pipefail
 
 ENGINE=${1:-build/kestrane}
-PROBLEM=${2:-"position sfen 7kl/9/6G2/9/9/9/9/9/9 b G 1"}
+# Shogi Zukou No. 2 (problems/zukou.sfen), a 21-move mate.
+PROBLEM=${2:-"position sfen 9/9/3B3G1/6+p1n/7+p1/7k1/5BL1p/7G1/7+R+r b N2P2g4s2n3l13p 1"}
 
 coproc ENGINE_PROC { "$ENGINE"; }
 engine_pid=$ENGINE_PROC_PID
@@ -24,11 +25,11 @@ expect() {
 }
 
 send "usi";        expect "usiok" 10
+send "setoption name USI_Hash value 64"
 send "isready";    expect "readyok" 10
 send "usinewgame"
 send "$PROBLEM"
-# The engine answers nothing to a position; give it a moment to take it in.
-sleep 0.3
+send "go mate 60000"; expect "checkmate" 90
 send "quit"
 wait "$engine_pid"
 echo "engine exited with status $?"

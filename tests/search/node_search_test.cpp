@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "support/rules_reference.h"
+#include "support/mate_check.h"
 #include "support/solve_loop.h"
 
 namespace {
@@ -9,31 +9,6 @@ class NodeSearch : public testing::Test {
  protected:
   void SetUp() override { fresh_search_tables(1u << 18); }
 };
-
-// Plays `line` on the board with the rules reference: every attacker move a
-// legal check, every defender move legal, mate at the end, and no mate by
-// pawn drop. The board is restored afterwards.
-void expect_mating_line(const std::vector<MoveCode>& line) {
-  ASSERT_FALSE(line.empty());
-  ASSERT_EQ(line.size() % 2, 1u) << "a mate ends with an attacker move";
-  std::vector<std::pair<int16_t, int16_t>> captures;
-  int side = 0;
-  for (MoveCode m : line) {
-    ASSERT_TRUE(rules_reference::is_legal(side, m)) << rules_reference::move_name(m);
-    if (side == 0) EXPECT_TRUE(rules_reference::gives_check(0, m)) << rules_reference::move_name(m);
-    int16_t cp, co;
-    make_move(static_cast<int16_t>(side), move_of(m), cp, co);
-    captures.push_back({cp, co});
-    side ^= 1;
-  }
-  EXPECT_TRUE(rules_reference::in_check(1));
-  EXPECT_TRUE(rules_reference::legal_moves(1).empty()) << "the defender still has a move";
-  EXPECT_NE(move_from(line.back()), hand_square(0, PAWN)) << "mate by pawn drop";
-  for (int i = static_cast<int>(line.size()) - 1; i >= 0; --i) {
-    side ^= 1;
-    unmake_move(static_cast<int16_t>(side), move_of(line[i]), captures[i].first, captures[i].second);
-  }
-}
 
 std::vector<std::string> line_text(const std::vector<MoveCode>& line) {
   std::vector<std::string> texts;

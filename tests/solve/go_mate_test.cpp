@@ -1,0 +1,136 @@
+// "go mate" end to end: the engine over pipes, each answer checked on the
+// board with the rules reference.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/engine_process.h"
+#include "support/gen_helpers.h"
+#include "support/mate_check.h"
+#include "support/problems.h"
+#include "support/usi_moves.h"
+
+namespace {
+
+class GoMate : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(engine.started());
+    engine.send_line("usi");
+    while (auto line = engine.read_line()) {
+      if (*line == "usiok") break;
+    }
+    engine.send_line("setoption name USI_Hash value 16");
+    engine.send_line("usinewgame");
+  }
+
+  // The answer line of "go mate" on `sfen`; progress lines go to `info`.
+  std::string solve(const std::string& sfen, const std::string& go = "go mate 30000",
+                    std::vector<std::string>* info = nullptr) {
+    engine.send_line("position sfen " + sfen);
+    engine.send_line(go);
+    while (auto line = engine.read_line(120000)) {
+      if (line->rfind("checkmate", 0) == 0) return *line;
+      if (info) info->push_back(*line);
+    }
+    return "(no answer)";
+  }
+
+  // Checks a "checkmate <moves>" answer as a mate of the position.
+  void expect_mate(const std::string& sfen, const std::string& answer, const std::string& known) {
+    std::vector<std::string> words = split_words(answer);
+    ASSERT_GE(words.size(), 2u) << sfen << ": " << answer;
+    ASSERT_EQ(words[0], "checkmate");
+    setup_position(sfen);
+    const bool flipped = board.flipped != 0;
+    std::vector<MoveCode> line;
+    for (size_t i = 1; i < words.size(); ++i) {
+      MoveCode m = usi_to_code(words[i], static_cast<int>((i - 1) & 1), flipped);
+      ASSERT_NE(m, 0) << words[i];
+      line.push_back(m);
+    }
+    expect_mating_line(line, sfen);
+    if (known != "?") EXPECT_EQ(std::to_string(line.size()), known) << sfen;
+  }
+
+  EngineProcess engine{KESTRANE_BIN};
+};
+
+TEST_F(GoMate, RegressionCollection) {
+  build_zobrist();
+  for (const Problem& p : load_problems("regression.sfen")) {
+    std::string answer = solve(p.sfen);
+    if (p.known == "nomate")
+      EXPECT_EQ(answer, "checkmate nomate") << p.note;
+    else
+      expect_mate(p.sfen, answer, p.known);
+  }
+}
+
+TEST_F(GoMate, ClassicProblemsWithTheirKnownLengths) {
+  build_zobrist();
+  const std::vector<Problem> zukou = load_problems("zukou.sfen");
+  // Small ones that solve quickly and whose shortest mate is the recorded one.
+  for (int index : {1, 2, 3, 4, 10, 13, 14, 17, 21}) {
+    const Problem& p = zukou[index];
+    expect_mate(p.sfen, solve(p.sfen), p.known);
+  }
+}
+
+TEST_F(GoMate, WhiteToMoveAnswersInTheGivenCoordinates) {
+  EXPECT_EQ(solve("9/9/9/9/9/9/4p4/9/4K4 w 2R2BG4S4N4L3g17p 1"), "checkmate G*5h");
+  EXPECT_EQ(solve("4k4/9/4P4/9/9/9/9/9/9 b G2r2b3g4s4n4l17p 1"), "checkmate G*5b");
+}
+
+TEST_F(GoMate, LimitsAndRepeatedRequests) {
+  const std::string sfen = "9/8k/9/8P/9/9/9/9/9 b 2G2r2b2g4s4n4l17p 1";
+  std::vector<std::string> info;
+  EXPECT_EQ(solve(sfen, "go mate infinite", &info), "checkmate G*1c 1b2a G*2b");
+  bool final_line = false;
+  for (const std::string& l : info) final_line |= l.find(" score mate 3 pv G*1c 1b2a G*2b ") != std::string::npos;
+  EXPECT_TRUE(final_line);
+  // The second request is answered from the table, without the final line.
+  info.clear();
+  EXPECT_EQ(solve(sfen, "go mate 0", &info), "checkmate G*1c 1b2a G*2b");
+  for (const std::string& l : info) EXPECT_EQ(l.find("score mate"), std::string::npos) << l;
+  EXPECT_EQ(solve(sfen, "go mate"), "checkmate G*1c 1b2a G*2b");
+}
+
+TEST_F(GoMate, PositionsThatCannotBeSolved) {
+  // go mate before any position: no defender king.
+  engine.send_line("go mate 1000");
+  auto line = engine.read_line();
+  ASSERT_TRUE(line.has_value());
+  EXPECT_EQ(*line, "checkmate nomate");
+  EXPECT_EQ(solve("4k4/9/9/9/9/9/9/9/4k4 b G 1"), "checkmate nomate");  // two defender kings
+  EXPECT_EQ(solve("4k4/9/9/9/9/9/9/9/9 b 19P 1"), "checkmate nomate");   // 19 pawns
+  EXPECT_EQ(solve("4k4/9/9/9/9/9/9/9/9 b 3R 1"), "checkmate nomate");    // 3 rooks
+  // A solvable problem still answers afterwards.
+  EXPECT_EQ(solve("4k4/9/4P4/9/9/9/9/9/9 b G2r2b3g4s4n4l17p 1"), "checkmate G*5b");
+}
+
+TEST_F(GoMate, TimeLimitStopAndQuit) {
+  // Zukou No. 8 takes far longer than half a second.
+  const std::string hard = load_problems("zukou.sfen")[7].sfen;
+  EXPECT_EQ(solve(hard, "go mate 500"), "checkmate timeout");
+  // "stop" during a solve is answered after the answer line.
+  engine.send_line("position sfen " + hard);
+  engine.send_line("go mate 500");
+  engine.send_line("stop");
+  std::vector<std::string> after;
+  while (auto l = engine.read_line()) {
+    if (l->rfind("info string Sorry", 0) == 0) break;
+    if (l->rfind("info ", 0) != 0) after.push_back(*l);
+  }
+  EXPECT_EQ(after, (std::vector<std::string>{"checkmate timeout"}));
+  // "quit" during an unlimited solve ends the engine at once.
+  engine.send_line("position sfen " + hard);
+  engine.send_line("go mate infinite");
+  engine.read_line(5000);  // a progress line: the solve is under way
+  engine.send_line("quit");
+  EXPECT_EQ(engine.wait_exit(5000), 0);
+  while (auto l = engine.read_line(1000)) EXPECT_EQ(l->rfind("checkmate", 0), std::string::npos) << *l;
+}
+
+}  // namespace
