@@ -20,6 +20,8 @@ const char ALTERNATE_TIMEOUT_LINE[] =
     "\x97\x5d\x8b\x6c\x8c\x9f\x8d\xf5\x82\xcd\x8e\x9e\x8a\xd4\x90\xd8\x82\xea\x82\xc9\x82\xc8\x82\xe8\x82\xdc"
     "\x82\xb5\x82\xbd\x81\x42\n";
 
+int32_t first_alternate_ply = 0;
+
 namespace {
 
 // "手目に余詰が見つかりました。(" in Shift-JIS.
@@ -97,6 +99,7 @@ int16_t report_alternate_solution(int side, int16_t status) {
         table_move_valid(side, solution[i])) {
       print_report(i, intended_solution[i], solution[i]);
       found = i;
+      if (first_alternate_ply == 0) first_alternate_ply = i;
       line_make(side, solution[i], i);
       const MoveCode next = solution[i + 1] > 0 ? solution[i + 1] : 0;
       store_under_path_key = 1;

@@ -9,6 +9,10 @@ extern const char ALTERNATE_START_LINE[];     // "info string Now start to searc
 extern const char ALTERNATE_NOT_FOUND_LINE[]; // "info string Another solution was not found.  ..."
 extern const char ALTERNATE_TIMEOUT_LINE[];   // "info string Another solution search timed out.  ..."
 
+// Ply of the first alternate solution reported since the counter was reset
+// (0 = none).
+extern int32_t first_alternate_ply;
+
 // Records the current solution line (stored_solution; intended_solution in
 // round 0), reopens its positions on this path and bars the final mate on
 // this path. Returns -2 when marked, -1 when the root is not in the table

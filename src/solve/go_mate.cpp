@@ -25,6 +25,8 @@ void restart_clocks() {
   last_report_ms = now;
 }
 
+bool alternate_timed_out = false;
+
 // Alternate-solution rounds after a mate; returns the answer list to print.
 const MoveCode* run_alternate_rounds(uint32_t limit_ms, const MoveCode* answer) {
   restart_clocks();
@@ -45,7 +47,8 @@ const MoveCode* run_alternate_rounds(uint32_t limit_ms, const MoveCode* answer) 
     }
     if (alternate_round == 0) {
       // A time-out is no proof of uniqueness.
-      std::fputs(solve_result == RESULT_TIMEOUT ? ALTERNATE_TIMEOUT_LINE : ALTERNATE_NOT_FOUND_LINE, stdout);
+      alternate_timed_out = solve_result == RESULT_TIMEOUT;
+      std::fputs(alternate_timed_out ? ALTERNATE_TIMEOUT_LINE : ALTERNATE_NOT_FOUND_LINE, stdout);
     }
     return &intended_solution[1];
   }
@@ -53,27 +56,19 @@ const MoveCode* run_alternate_rounds(uint32_t limit_ms, const MoveCode* answer) 
 
 }  // namespace
 
-void run_go_mate(uint32_t time_limit) {
+GoMateOutcome solve_go_mate(uint32_t time_limit) {
   const uint32_t now = platform_time_ms();
   search_start_ms = now;
   last_report_ms = now;
   limit_start_ms = now;
   nodes = 0;
+  first_alternate_ply = 0;
+  alternate_timed_out = false;
 
-  if (!position_is_solvable()) {
-    // Not a position of a shogi set with one defender king: nothing to mate.
-    std::fputs("checkmate nomate\n", stdout);
-    return;
-  }
+  // Not a position of a shogi set with one defender king: nothing to mate.
+  if (!position_is_solvable()) return {RESULT_NOMATE, nullptr, 0, false};
   const MoveCode* answer = run_solver(SOLVE, time_limit);
-  if (solve_result == RESULT_TIMEOUT) {
-    std::fputs("checkmate timeout\n", stdout);
-    return;
-  }
-  if (solve_result == RESULT_NOMATE) {
-    std::fputs("checkmate nomate\n", stdout);
-    return;
-  }
+  if (solve_result != RESULT_MATE) return {solve_result, nullptr, 0, false};
   if (engine_options.alternate_search_enabled) {
     for (int i = 0; i + 1 < LINE_ARRAY_SIZE; ++i) {
       main_answer[i] = answer[i];
@@ -81,10 +76,23 @@ void run_go_mate(uint32_t time_limit) {
     }
     answer = run_alternate_rounds(time_limit, main_answer);
   }
+  return {RESULT_MATE, answer, first_alternate_ply, alternate_timed_out};
+}
+
+void run_go_mate(uint32_t time_limit) {
+  const GoMateOutcome outcome = solve_go_mate(time_limit);
+  if (outcome.result == RESULT_TIMEOUT) {
+    std::fputs("checkmate timeout\n", stdout);
+    return;
+  }
+  if (outcome.result == RESULT_NOMATE) {
+    std::fputs("checkmate nomate\n", stdout);
+    return;
+  }
   std::fputs("checkmate", stdout);
-  for (int i = 0; i < MOVE_STACK_SIZE && answer[i] > 0; ++i) {
+  for (int i = 0; i < MOVE_STACK_SIZE && outcome.answer[i] > 0; ++i) {
     std::fputs(" ", stdout);
-    print_move_usi(answer[i]);
+    print_move_usi(outcome.answer[i]);
   }
   std::fputs("\n", stdout);
 }

@@ -3,6 +3,23 @@
 
 #include <cstdint>
 
+#include "position/types.h"
+
+// What one request found: the outcome (RESULT_TIMEOUT, RESULT_MATE or
+// RESULT_NOMATE), and for a mate the answer line (MoveCodes ended by a value
+// of 0 or below) and, with the alternate-solution search on, where the first
+// alternate solution left it.
+struct GoMateOutcome {
+  int result;
+  const MoveCode* answer;
+  int alternate_ply;     // ply of the first alternate solution, 0 = none found
+  bool alternate_timed_out;  // the first alternate search ran out of time
+};
+
 // Runs the whole solve for the current board with a limit in milliseconds
-// (0 = none) and writes the complete answer.
+// (0 = none): progress lines and info strings are written, the answer line
+// is not.
+GoMateOutcome solve_go_mate(uint32_t time_limit_ms);
+
+// solve_go_mate, then the answer line.
 void run_go_mate(uint32_t time_limit_ms);
