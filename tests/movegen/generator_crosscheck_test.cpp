@@ -71,7 +71,7 @@ struct Report {
 
 std::string moves_text(const std::vector<MoveCode>& moves) {
   std::string out;
-  for (MoveCode m : moves) out += " " + rules_reference::move_name(m);
+  for (MoveCode m : moves) out.append(" ").append(rules_reference::move_name(m));
   return out.empty() ? " (none)" : out;
 }
 
@@ -639,7 +639,7 @@ TEST_F(GeneratorCrossCheck, CollectionsAndPositionsPlayedFromThem) {
         Played p{side, move_struct(pick), 0, 0};
         make_move(static_cast<int16_t>(side), p.move, p.captured, p.owner);
         played.push_back(p);
-        line += " " + rules_reference::move_name(pick);
+        line.append(" ").append(rules_reference::move_name(pick));
       }
       const Position pos = Position::from_board();
       if (played.size() % 2 == 0 && !played.empty() && rules_reference::king_square(pos, 1) >= 0 &&

@@ -51,7 +51,9 @@ class GoMate : public testing::Test {
       line.push_back(m);
     }
     expect_mating_line(line, sfen);
-    if (known != "?") EXPECT_EQ(std::to_string(line.size()), known) << sfen;
+    if (known != "?") {
+      EXPECT_EQ(std::to_string(line.size()), known) << sfen;
+    }
   }
 
   EngineProcess engine{KESTRANE_BIN};
@@ -61,10 +63,11 @@ TEST_F(GoMate, RegressionCollection) {
   build_zobrist();
   for (const Problem& p : load_problems("regression.sfen")) {
     std::string answer = solve(p.sfen);
-    if (p.known == "nomate")
+    if (p.known == "nomate") {
       EXPECT_EQ(answer, "checkmate nomate") << p.note;
-    else
+    } else {
       expect_mate(p.sfen, answer, p.known);
+    }
   }
 }
 

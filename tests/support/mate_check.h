@@ -22,7 +22,9 @@ inline void expect_mating_line(const std::vector<MoveCode>& line, const std::str
       ADD_FAILURE() << what << ": illegal " << rules_reference::move_name(m);
       break;
     }
-    if (side == 0) EXPECT_TRUE(rules_reference::gives_check(0, m)) << what << ": " << rules_reference::move_name(m);
+    if (side == 0) {
+      EXPECT_TRUE(rules_reference::gives_check(0, m)) << what << ": " << rules_reference::move_name(m);
+    }
     int16_t cp, co;
     make_move(static_cast<int16_t>(side), move_of(m), cp, co);
     captures.push_back({cp, co});
