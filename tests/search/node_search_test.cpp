@@ -49,7 +49,6 @@ TEST_F(NodeSearch, ProvenLinesAreMates) {
       "9/8k/9/8P/9/9/9/9/9 b 2G2r2b2g4s4n4l17p 1",
       "7gk/9/6P1+P/9/9/9/9/9/9 b GSP2r2b2g3s4n4l15p 1",
       "8k/9/7G1/9/9/9/9/9/9 b G2r2b2g4s4n4l18p 1",
-      "9/9/6n2/8n/6+pl1/7Sn/4+pp1k1/7N1/7s+R b R2B4g2s3l15p 1",
   };
   for (const char* sfen : problems) {
     fresh_search_tables(1u << 18);
@@ -139,6 +138,29 @@ TEST_F(NodeSearch, NodeCountsAreDeterministic) {
   ASSERT_EQ(first.pn, 0);
   EXPECT_EQ(first.nodes, second.nodes);
   EXPECT_EQ(first.result, second.result);
+}
+
+// The first pass's node counts pin down the search's behaviour: a change in
+// move order, estimates or table use shows here first.
+TEST_F(NodeSearch, FirstPassNodeSignatures) {
+  struct Case {
+    const char* sfen;
+    uint32_t nodes;
+    int result;
+  };
+  const Case cases[] = {
+      {"9/8k/9/8P/9/9/9/9/9 b 2G2r2b2g4s4n4l17p 1", 26, 3},
+      {"7gk/9/6P1+P/9/9/9/9/9/9 b GSP2r2b2g3s4n4l15p 1", 157, 15},
+      {"9/9/6n2/8n/6+pl1/7Sn/4+pp1k1/7N1/7s+R b R2B4g2s3l15p 1", 286312, 17},
+  };
+  for (const Case& c : cases) {
+    fresh_search_tables(1u << 18);
+    setup_position(c.sfen);
+    LoopResult r = solve_first_pass();
+    EXPECT_EQ(r.pn, 0) << c.sfen;
+    EXPECT_EQ(r.nodes, c.nodes) << c.sfen;
+    EXPECT_EQ(r.result, c.result) << c.sfen;
+  }
 }
 
 TEST_F(NodeSearch, DeepLinesEndAtTheLevelStorage) {
