@@ -8,6 +8,8 @@
 #include <system_error>
 #include <thread>
 
+#include <unistd.h>
+
 struct PlatformMutex {
   std::mutex mutex;
 };
@@ -61,5 +63,12 @@ void* platform_alloc_zeroed(std::size_t bytes) {
 void platform_free(void* block) { std::free(block); }
 
 void platform_set_alloc_limit(std::size_t bytes) { alloc_limit_bytes = bytes; }
+
+uint64_t platform_memory_bytes() {
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long page_size = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || page_size <= 0) return 0;
+  return static_cast<uint64_t>(pages) * static_cast<uint64_t>(page_size);
+}
 
 void platform_exit(int status) { std::_Exit(status); }

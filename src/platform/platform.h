@@ -31,6 +31,8 @@ void* platform_alloc_zeroed(std::size_t bytes);
 void platform_free(void* block);
 // Makes every allocation above `bytes` fail (tests only); 0 lifts the limit.
 void platform_set_alloc_limit(std::size_t bytes);
+// The machine's physical memory in bytes; 0 when it cannot be told.
+uint64_t platform_memory_bytes();
 
 // Ends the process at once with `status`, without running destructors or
 // waiting for other threads.

@@ -160,9 +160,18 @@ int store(int side, uint32_t flags_in, int16_t length, int16_t pn, int16_t dn, M
   return 1;
 }
 
+// Both tables together may take three quarters of the machine's memory. A
+// larger request counts as a failed allocation even where the allocator
+// would promise it (overcommit): the search touches the table all over, and
+// a table the machine cannot back ends the process when memory runs out.
+bool fits_machine(std::size_t bytes) {
+  const uint64_t memory = platform_memory_bytes();
+  return memory == 0 || 2 * static_cast<uint64_t>(bytes) <= memory / 4 * 3;
+}
+
 bool allocate_both(uint32_t entries) {
   std::size_t bytes = table_bytes(entries);
-  if (bytes == 0) return false;
+  if (bytes == 0 || !fits_machine(bytes)) return false;
   void* attacker = platform_alloc_zeroed(bytes);
   if (!attacker) return false;
   void* defender = platform_alloc_zeroed(bytes);
@@ -193,6 +202,20 @@ bool tt_allocate_entries(uint32_t entries) {
 }
 
 bool tt_ready() { return tt_slots != 0; }
+
+void tt_bind_out_of_play(uint64_t signature) {
+  // A fresh process has no entries; they will hold for whatever comes first.
+  static uint64_t bound_signature = 0;
+  if (signature == bound_signature) return;
+  bound_signature = signature;
+  if (!tt_ready()) return;
+  // Fresh zero-filled blocks rather than clearing in place: clearing would
+  // touch every page of a table that the search may use only a little of.
+  const uint32_t slots = tt_slots;
+  tt_release();
+  tt_allocate_entries(slots);
+  hashfull_max = 0;
+}
 
 void tt_release() {
   platform_free(tt_tables[0]);

@@ -103,6 +103,11 @@ bool tt_allocate_entries(uint32_t entries);
 bool tt_ready();
 // Frees both tables (process end, and tests that need a fresh table).
 void tt_release();
+// Ties the entries to the pieces out of play of the position about to be
+// solved (pieces_out_of_play). Entries found with other pieces out of play
+// assume another defender's hand and would answer for another problem, so a
+// change starts both tables afresh, at the size they have.
+void tt_bind_out_of_play(uint64_t signature);
 
 // Looks up the current position in the table of `side`. Always sets
 // hand_out to attacker_hand first (plus flags gathered on the way); when

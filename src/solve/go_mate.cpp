@@ -5,6 +5,7 @@
 #include "movegen/generate.h"
 #include "platform/platform.h"
 #include "position/move_text.h"
+#include "search/tt.h"
 #include "solution/alternate.h"
 #include "solution/line.h"
 #include "solve/driver.h"
@@ -67,6 +68,7 @@ GoMateOutcome solve_go_mate(uint32_t time_limit) {
 
   // Not a position of a shogi set with one defender king: nothing to mate.
   if (!position_is_solvable()) return {RESULT_NOMATE, nullptr, 0, false};
+  tt_bind_out_of_play(pieces_out_of_play());
   const MoveCode* answer = run_solver(SOLVE, time_limit);
   if (solve_result != RESULT_MATE) return {solve_result, nullptr, 0, false};
   if (engine_options.alternate_search_enabled) {

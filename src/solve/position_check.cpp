@@ -1,5 +1,7 @@
 #include "solve/position_check.h"
 
+#include "movegen/attack.h"
+#include "movegen/step_tables.h"
 #include "position/board.h"
 
 namespace {
@@ -7,11 +9,23 @@ namespace {
 // Pieces of each base kind in one shogi set (index = piece code 1..7, 14).
 constexpr int SET_COUNT[PIECE_CODES] = {0, 18, 4, 4, 4, 4, 2, 2, 0, 0, 0, 0, 0, 0, 2};
 
+// A piece that could never move again cannot have got where it stands: an
+// unpromoted pawn or lance on its owner's last row, a knight on its last two.
+// The attacker moves towards row 8, the defender towards row 0.
+bool stands_dead(int piece, int owner, int sq) {
+  const int rows_ahead = owner == OWNER_ATTACKER ? 8 - sq / 9 : sq / 9;
+  if (piece == PAWN || piece == LANCE) return rows_ahead == 0;
+  if (piece == KNIGHT) return rows_ahead <= 1;
+  return false;
+}
+
 }  // namespace
 
 bool position_is_solvable() {
   int count[PIECE_CODES] = {};
   int kings[2] = {0, 0};
+  int pawns_in_column[2][9] = {};
+  int defender_king = -1;
   for (int sq = 0; sq < SQUARES; ++sq) {
     const int piece = board.pieces[sq];
     const int owner = board.owners[sq];
@@ -20,7 +34,12 @@ bool position_is_solvable() {
       continue;
     }
     if (piece < 0 || piece >= PIECE_CODES || owner > OWNER_DEFENDER) return false;
-    if (piece == KING) ++kings[owner];
+    if (stands_dead(piece, owner, sq)) return false;
+    if (piece == PAWN && ++pawns_in_column[owner][sq % 9] > 1) return false;  // two pawns on a file
+    if (piece == KING) {
+      ++kings[owner];
+      if (owner == OWNER_DEFENDER) defender_king = sq;
+    }
     ++count[demote_of[piece]];
   }
   for (int side = 0; side < 2; ++side) {
@@ -32,5 +51,20 @@ bool position_is_solvable() {
   if (kings[OWNER_DEFENDER] != 1 || kings[OWNER_ATTACKER] > 1) return false;
   for (int piece = PAWN; piece <= ROOK; ++piece)
     if (count[piece] > SET_COUNT[piece]) return false;
-  return true;
+  // With the attacker to move, the defender's king must not stand in check:
+  // the attacker would take it.
+  build_step_tables();
+  return square_attacked(defender_king, OWNER_ATTACKER) == 0;
+}
+
+uint64_t pieces_out_of_play() {
+  int count[PIECE_CODES] = {};
+  for (int sq = 0; sq < SQUARES; ++sq)
+    if (board.pieces[sq] != EMPTY) ++count[demote_of[board.pieces[sq]]];
+  uint64_t signature = 0;
+  for (int piece = PAWN; piece <= ROOK; ++piece) {
+    const int missing = SET_COUNT[piece] - count[piece] - board.hands[0][piece] - board.hands[1][piece];
+    signature |= static_cast<uint64_t>(missing & 0x1F) << (5 * (piece - PAWN));
+  }
+  return signature;
 }

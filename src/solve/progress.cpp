@@ -13,6 +13,7 @@ namespace {
 
 void check_limit(uint32_t now) {
   if (time_limit_ms != 0 && now - limit_start_ms > time_limit_ms) stop_reason = STOP_TIME;
+  if (node_budget != 0 && nodes >= node_budget) stop_reason = STOP_TIME;
 }
 
 int32_t nodes_per_second(uint32_t elapsed_ms) {

@@ -5,6 +5,7 @@ uint32_t time_limit_ms = 0;
 uint32_t limit_start_ms = 0;
 uint32_t search_start_ms = 0;
 uint32_t last_report_ms = 0;
+uint32_t node_budget = 0;
 int16_t root_threshold = 1;
 int32_t reported_depth = 0;
 int16_t mate_length = 0;

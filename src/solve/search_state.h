@@ -15,6 +15,10 @@ extern uint32_t time_limit_ms;    // 0 = no limit
 extern uint32_t limit_start_ms;   // the limit counts from here
 extern uint32_t search_start_ms;  // start of the "go mate": speed and time
 extern uint32_t last_report_ms;   // time of the last progress line
+// Stops the search like the time limit once this many nodes have been
+// generated in one "go mate" (0 = no budget). Never set by the engine; the
+// fuzz targets use it to bound a solve without depending on the clock.
+extern uint32_t node_budget;
 
 extern int16_t root_threshold;  // threshold of the current root search
 extern int32_t reported_depth;  // 0 until the first proof, then its threshold
