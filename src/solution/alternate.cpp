@@ -24,6 +24,16 @@ int32_t first_alternate_ply = 0;
 
 namespace {
 
+// An alternate branch barred by a report: the intended line up to ply - 1,
+// then `move`. One report per round, at most 20 rounds.
+struct BarredBranch {
+  int ply;
+  MoveCode move;
+};
+constexpr int MAX_BARRED_BRANCHES = 20;
+BarredBranch barred_branches[MAX_BARRED_BRANCHES];
+int barred_count = 0;
+
 // "手目に余詰が見つかりました。(" in Shift-JIS.
 constexpr char FOUND_AT_PLY_SJIS[] =
     "\x8e\xe8\x96\xda\x82\xc9\x97\x5d\x8b\x6c\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb5\x82\xbd"
@@ -105,6 +115,7 @@ int16_t report_alternate_solution(int side, int16_t status) {
       store_under_path_key = 1;
       tt_store(side ^ 1, board.attacker_hand | TT_NOMATE, sat16(found_value - i), 0, PN_INFINITE, next);
       store_under_path_key = 0;
+      if (barred_count < MAX_BARRED_BRANCHES) barred_branches[barred_count++] = {i, solution[i]};
       line_unmake(side, solution[i], i);
     }
     if (intended_solution[i] <= 0 || !table_move_valid(side, intended_solution[i])) break;
@@ -124,4 +135,34 @@ int16_t report_alternate_solution(int side, int16_t status) {
     }
   }
   return value;
+}
+
+void lift_alternate_bars() {
+  for (int b = 0; b < barred_count; ++b) {
+    const BarredBranch& branch = barred_branches[b];
+    int made = 0;
+    bool reached = true;
+    for (int k = 1; k < branch.ply; ++k) {
+      if (!table_move_valid(line_mover(k), intended_solution[k])) {
+        reached = false;
+        break;
+      }
+      line_make(line_mover(k), intended_solution[k], k);
+      made = k;
+    }
+    const int side = line_mover(branch.ply);
+    if (reached && table_move_valid(side, branch.move)) {
+      line_make(side, branch.move, branch.ply);
+      // The branch has a mate: on its path it is open again, as before the
+      // rounds. The bar holds pn 0, so only an overwrite replaces it.
+      allow_proof_overwrite = 1;
+      store_under_path_key = 1;
+      tt_store(side ^ 1, board.attacker_hand, 0, 1, 1, 0);
+      store_under_path_key = 0;
+      allow_proof_overwrite = 0;
+      line_unmake(side, branch.move, branch.ply);
+    }
+    for (int k = made; k >= 1; --k) line_unmake(line_mover(k), intended_solution[k], k);
+  }
+  barred_count = 0;
 }

@@ -23,3 +23,8 @@ int16_t mark_solution(int side);
 // mate leaves the intended line, bars that branch on its path and stores the
 // intended line back as proven. Returns the intended line's value.
 int16_t report_alternate_solution(int side, int16_t status);
+
+// At the end of the rounds: takes back the bars that the reports set on the
+// alternate branches. They only steer the rounds to yet another line; left in
+// the table, they would hide those alternates from every later request.
+void lift_alternate_bars();

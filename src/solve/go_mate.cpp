@@ -36,7 +36,10 @@ const MoveCode* run_alternate_rounds(uint32_t limit_ms, const MoveCode* answer) 
   while (true) {
     const MoveCode* marked = run_solver(MARK, round_limit);
     // The main solution is known even when it cannot be marked.
-    if (marked[0] != -2) return alternate_round == 0 ? answer : &intended_solution[1];
+    if (marked[0] != -2) {
+      lift_alternate_bars();
+      return alternate_round == 0 ? answer : &intended_solution[1];
+    }
 
     if (alternate_round == 0) std::fputs(ALTERNATE_START_LINE, stdout);
     // One budget for all rounds together, measured from their start.
@@ -51,6 +54,7 @@ const MoveCode* run_alternate_rounds(uint32_t limit_ms, const MoveCode* answer) 
       alternate_timed_out = solve_result == RESULT_TIMEOUT;
       std::fputs(alternate_timed_out ? ALTERNATE_TIMEOUT_LINE : ALTERNATE_NOT_FOUND_LINE, stdout);
     }
+    lift_alternate_bars();
     return &intended_solution[1];
   }
 }

@@ -1,0 +1,249 @@
+// Marking the found line and reporting an alternate, in process: the texts
+// byte for byte, and what the two operations leave in the table.
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <string>
+#include <vector>
+
+#include "position/make_move.h"
+#include "search/tt.h"
+#include "solution/alternate.h"
+#include "solution/line.h"
+#include "solve/driver.h"
+#include "support/gen_helpers.h"
+#include "support/solve_loop.h"
+#include "support/usi_moves.h"
+
+namespace {
+
+std::string to_cp932(const std::string& utf8) {
+  iconv_t cd = iconv_open("CP932", "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    ADD_FAILURE() << "no UTF-8 to CP932 conversion available";
+    return {};
+  }
+  std::string in = utf8;
+  std::string out(in.size() * 2 + 16, '\0');
+  char* in_ptr = in.data();
+  std::size_t in_left = in.size();
+  char* out_ptr = out.data();
+  std::size_t out_left = out.size();
+  std::size_t rc = iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left);
+  iconv_close(cd);
+  if (rc == static_cast<std::size_t>(-1) || in_left != 0) {
+    ADD_FAILURE() << "conversion failed for " << utf8;
+    return {};
+  }
+  out.resize(out.size() - out_left);
+  return out;
+}
+
+TEST(AlternateMessages, AreCodePage932) {
+  EXPECT_EQ(std::string(ALTERNATE_START_LINE),
+            to_cp932("info string Now start to search another solution.  この手順を作意として余詰検索を開始します。\n"));
+  EXPECT_EQ(std::string(ALTERNATE_NOT_FOUND_LINE),
+            to_cp932("info string Another solution was not found.  余詰は見つかりませんでした。\n"));
+  EXPECT_EQ(std::string(ALTERNATE_TIMEOUT_LINE),
+            to_cp932("info string Another solution search timed out.  余詰検索は時間切れになりました。\n"));
+}
+
+// A position where the attacker's third move can be the silver from 2c
+// promoting on 2b or a gold dropped there; the first two moves are pawn steps.
+const char* const SILVER_OR_GOLD = "6k2/9/p6S1/9/9/9/P8/9/9 b G 1";
+
+class AlternateReport : public testing::Test {
+ protected:
+  void SetUp() override {
+    fresh_search_tables(1u << 12);
+    reset_search_counters();
+    setup_position(SILVER_OR_GOLD);
+    alternate_round = 0;
+    first_alternate_ply = 0;
+  }
+  void TearDown() override {
+    lift_alternate_bars();
+    alternate_round = 0;
+    first_alternate_ply = 0;
+  }
+
+  // Writes `moves` (USI, the attacker first) into `list` from entry 1 and
+  // ends it with `end`.
+  static void set_line(MoveCode* list, const std::vector<std::string>& moves, MoveCode end) {
+    for (size_t i = 0; i < moves.size(); ++i)
+      list[i + 1] = usi_to_code(moves[i], static_cast<int>(i & 1), false);
+    list[moves.size() + 1] = end;
+  }
+
+  std::string report(int16_t status) {
+    testing::internal::CaptureStdout();
+    report_alternate_solution(0, status);
+    return testing::internal::GetCapturedStdout();
+  }
+
+  // Probes the position after `moves` for the side to move there.
+  bool probe_after(const std::vector<std::string>& moves, int16_t& pn, int16_t& dn, MoveCode& hint) {
+    std::vector<MoveCode> codes;
+    std::vector<std::pair<int16_t, int16_t>> captures;
+    for (size_t i = 0; i < moves.size(); ++i) {
+      const int side = static_cast<int>(i & 1);
+      codes.push_back(usi_to_code(moves[i], side, false));
+      int16_t cp, co;
+      make_move(static_cast<int16_t>(side), move_of(codes.back()), cp, co);
+      captures.push_back({cp, co});
+    }
+    uint32_t hand = 0;
+    int16_t length = 0;
+    tt_hint_move = 0;
+    const bool found = tt_probe(static_cast<int>(moves.size() & 1), hand, length, pn, dn);
+    hint = tt_hint_move;
+    for (int i = static_cast<int>(codes.size()) - 1; i >= 0; --i)
+      unmake_move(static_cast<int16_t>(i & 1), move_of(codes[i]), captures[i].first, captures[i].second);
+    return found;
+  }
+};
+
+TEST_F(AlternateReport, LineNamesBothMovesAndBarsTheBranchUntilTheRoundsEnd) {
+  set_line(intended_solution, {"9g9f", "9c9d", "2c2b+"}, 0);
+  set_line(solution, {"9g9f", "9c9d", "G*2b"}, -2);
+  root_value = 3;
+  EXPECT_EQ(report(0), to_cp932("info string Another solution was found at 3 ply.(2c2b+ -> G*2b)  "
+                                "3手目に余詰が見つかりました。(２二銀成(23) -> ２二金打)\n"));
+  EXPECT_EQ(first_alternate_ply, 3);
+
+  // The gold drop ends the alternate line: its bar carries no move.
+  int16_t pn = 0, dn = 0;
+  MoveCode hint = -1;
+  ASSERT_TRUE(probe_after({"9g9f", "9c9d", "G*2b"}, pn, dn, hint));
+  EXPECT_EQ(dn, 0);
+  EXPECT_EQ(pn, PN_INFINITE);
+  EXPECT_EQ(hint, 0);
+  // The intended line stands in the table as proven.
+  ASSERT_TRUE(probe_after({}, pn, dn, hint));
+  EXPECT_EQ(pn, 0);
+  EXPECT_EQ(hint, usi_to_code("9g9f", 0, false));
+  ASSERT_TRUE(probe_after({"9g9f", "9c9d"}, pn, dn, hint));
+  EXPECT_EQ(pn, 0);
+  EXPECT_EQ(hint, usi_to_code("2c2b+", 0, false));
+
+  // After the rounds the branch is no longer barred.
+  lift_alternate_bars();
+  if (probe_after({"9g9f", "9c9d", "G*2b"}, pn, dn, hint)) {
+    EXPECT_NE(dn, 0);
+  }
+}
+
+TEST_F(AlternateReport, BarOfAContinuingAlternateCarriesItsNextMove) {
+  set_line(intended_solution, {"2c2b+", "3a4a", "G*5b"}, 0);
+  set_line(solution, {"G*2b", "3a4a", "2c3b+"}, -2);
+  root_value = 3;
+  EXPECT_EQ(report(0), to_cp932("info string Another solution was found at 1 ply.(2c2b+ -> G*2b)  "
+                                "1手目に余詰が見つかりました。(２二銀成(23) -> ２二金打)\n"));
+  int16_t pn = 0, dn = 0;
+  MoveCode hint = 0;
+  ASSERT_TRUE(probe_after({"G*2b"}, pn, dn, hint));
+  EXPECT_EQ(dn, 0);
+  EXPECT_EQ(hint, usi_to_code("3a4a", 1, false));
+}
+
+TEST_F(AlternateReport, NothingPastTheEndOfTheFoundLineCounts) {
+  set_line(intended_solution, {"9g9f", "9c9d", "2c2b+", "3a4a", "G*5b"}, 0);
+  // The found line ends after ply 2; the king's step after its end mark is
+  // left over from an earlier run.
+  set_line(solution, {"9g9f", "9c9d", "G*2b", "3a4b"}, -2);
+  solution[3] = -2;
+  root_value = 5;
+  EXPECT_EQ(report(0), "");
+  EXPECT_EQ(first_alternate_ply, 0);
+
+  // A search that proved nothing reports nothing either.
+  set_line(solution, {"9g9f", "9c9d", "G*2b"}, -2);
+  EXPECT_EQ(report(1), "");
+  EXPECT_EQ(first_alternate_ply, 0);
+  // The intended line is stored back all the same.
+  int16_t pn = 1, dn = 0;
+  MoveCode hint = 0;
+  ASSERT_TRUE(probe_after({"9g9f"}, pn, dn, hint));
+  EXPECT_EQ(pn, 0);
+  EXPECT_EQ(hint, usi_to_code("9c9d", 1, false));
+}
+
+class MarkSolution : public testing::Test {
+ protected:
+  void SetUp() override {
+    fresh_search_tables(1u << 14);
+    reset_search_counters();
+    previous_mode = MODE_NONE;
+    alternate_round = 0;
+  }
+  void TearDown() override {
+    lift_alternate_bars();
+    alternate_round = 0;
+    previous_mode = MODE_NONE;
+  }
+};
+
+TEST_F(MarkSolution, RootWithoutProofIsNotMarked) {
+  setup_position("6Gbk/9/8N/7+P1/9/9/9/9/9 b - 1");
+  EXPECT_EQ(mark_solution(0), -1) << "not in the table";
+  tt_store(0, board.attacker_hand, 0, 5, 3, 0);
+  EXPECT_EQ(mark_solution(0), -1) << "open";
+  tt_store(0, board.attacker_hand, 0, PN_INFINITE, 0, 0);
+  EXPECT_EQ(mark_solution(0), -4) << "disproven";
+}
+
+TEST_F(MarkSolution, MarksTheLineAndReportRestoresIt) {
+  // 3a2a 1a1b B*2c, or the knight's capture 1c2a+ first.
+  setup_position("6Gbk/9/8N/7+P1/9/9/9/9/9 b - 1");
+  testing::internal::CaptureStdout();
+  run_solver(SOLVE, 0);
+  testing::internal::GetCapturedStdout();
+  ASSERT_EQ(solve_result, RESULT_MATE);
+  // As the driver's marking call leaves them.
+  refine_pass = 0;
+  length_limit = 2999;
+  const std::vector<MoveCode> line = table_line();
+  ASSERT_EQ(line.size(), 3u);
+
+  EXPECT_EQ(mark_solution(0), -2);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(intended_solution[i + 1], line[i]);
+    EXPECT_EQ(stored_solution[i + 1], line[i]);
+  }
+  EXPECT_EQ(intended_solution[4], 0);
+  EXPECT_EQ(stored_solution[4], 0);
+  // On this path the root is open again and the position before the mate
+  // has none.
+  EXPECT_TRUE(table_line().empty());
+  int16_t cp1, co1, cp2, co2;
+  make_move(0, move_of(line[0]), cp1, co1);
+  make_move(1, move_of(line[1]), cp2, co2);
+  uint32_t hand = 0;
+  int16_t length = 0, pn = 0, dn = 0;
+  ASSERT_TRUE(tt_probe(0, hand, length, pn, dn));
+  EXPECT_EQ(dn, 0);
+  unmake_move(1, move_of(line[1]), cp2, co2);
+  unmake_move(0, move_of(line[0]), cp1, co1);
+
+  // A round that proved nothing: no report, and the line is proven again.
+  root_value = 0;
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(report_alternate_solution(0, 1), 3);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(table_line(), line);
+
+  // A later round records the line again but leaves the intended one alone.
+  alternate_round = 1;
+  stored_solution[2] = 0;
+  intended_solution[4] = 12345;
+  EXPECT_EQ(mark_solution(0), -2);
+  EXPECT_EQ(stored_solution[2], line[1]);
+  EXPECT_EQ(intended_solution[4], 12345);
+  intended_solution[4] = 0;
+  testing::internal::CaptureStdout();
+  report_alternate_solution(0, 1);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(table_line(), line);
+}
+
+}  // namespace
