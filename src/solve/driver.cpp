@@ -229,7 +229,9 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
     solve_result = RESULT_TIMEOUT;
   } else if (pn == 0) {
     solve_result = RESULT_MATE;
-  } else if (dn == 0) {
+  } else if (dn == 0 || after_mark) {
+    // A round of the alternate-solution search that runs out of thresholds
+    // found no other mate; its outcome prints no answer line.
     solve_result = RESULT_NOMATE;
     // After an alternate-solution search a no-mate holds only for the barred
     // line; recording it would overwrite the intended proof.
