@@ -1,0 +1,483 @@
+// The bench program and the batch checker for composers.
+//
+//   bench [FILE] [--hash MB] [--limit MS] [--fresh]
+//     Solves every problem of FILE (or a small built-in set) through the same
+//     path as "go mate" and prints one row per problem, the totals and a
+//     signature line: the total node count, which is the same on every run
+//     and machine for the same code. A timeout stops at a moment of the
+//     clock, so with one the signature covers only the solved problems, and
+//     only with --fresh (an empty table for every problem); otherwise the
+//     table carries over from one problem to the next.
+//
+//   bench --check FILE [--tsv OUT] [--md OUT] [--hash MB] [--limit MS]
+//         [--alt-seconds S] [--fresh]
+//     Solves every problem with the alternate-solution search on and writes
+//     a TSV and a Markdown table: problem, result, length, the mating line,
+//     whether an alternate solution was found and at which ply, time.
+//     Progress goes to stderr.
+//
+// The engine writes progress lines to stdout while it searches; they go to
+// /dev/null here, and the tables go to a duplicate of the original stdout.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "problem_file.h"
+#include "movegen/generate.h"
+#include "position/move_text.h"
+#include "search/tt.h"
+#include "solve/driver.h"
+#include "solve/go_mate.h"
+#include "usi/command_loop.h"
+#include "usi/options.h"
+
+namespace {
+
+using Problem = ProblemEntry;
+
+// Quick problems from the bundled collections (problems/*.sfen): the default
+// workload, a few seconds in all. Fixed order: the table carries over from
+// one problem to the next, so the order is part of the signature.
+const Problem BUILT_IN[] = {
+    {"regression-1", "4k4/9/4P4/9/9/9/9/9/9 b G2r2b3g4s4n4l17p 1", "1"},
+    {"regression-2", "9/9/9/9/9/9/4p4/9/4K4 w 2R2BG4S4N4L3g17p 1", "1"},
+    {"regression-3", "lnsgkgsnl/1r5b1/ppppppppp/9/9/9/PPPPPPPPP/1B5R1/LNSGKGSNL b - 1", "nomate"},
+    {"regression-4", "6R+P1/8k/7sp/9/9/9/9/9/9 b r2b4g3s4n4l16p 1", "nomate"},
+    {"regression-5", "9/8k/9/8P/9/9/9/9/9 b 2G2r2b2g4s4n4l17p 1", "3"},
+    {"regression-6", "7gk/9/6P1+P/9/9/9/9/9/9 b GSP2r2b2g3s4n4l15p 1", "15"},
+    {"zukou-002", "9/9/3B3G1/6+p1n/7+p1/7k1/5BL1p/7G1/7+R+r b N2P2g4s2n3l13p 1", "21"},
+    {"zukou-003", "2p1g+P3/1P1p1pp2/l1P1g1S+r1/P1B1P1+p2/1p3l3/1kN6/9/2+B6/1r7 b GS2N2Pg2sn2l5p 1", "45"},
+    {"zukou-004", "6S+Pl/5s3/4L2l1/5gkBr/4pn3/5Gp2/9/6N2/7+R+n b BN2g2sl15p 1", "39"},
+    {"zukou-005", "n+B1sS4/1R1g5/1Ls6/2k6/2n6/3L5/R8/9/9 b B2P3gs2n2l16p 1", "21"},
+    {"zukou-006", "+Rg2+Bpk2/2p1g2pl/1n7/2P1GP1+rp/1N2p1+p2/N5N2/9/9/9 b BS4Pg3s3l6p 1", "81"},
+    {"zukou-010", "6n2/+PS1+Ps1k2/3s+B1l2/1Lp1G1p1S/3p1n1+R+p/3+p1+nG2/4Pp1G1/6G+r1/5L1N+B b 2Pl7p 1", "73"},
+    {"zukou-011", "r+b2n4/1Pk1p4/pp1sG4/N1+s1+p4/2P1+R4/+pB1LN4/9/9/9 b SN3gs3l11p 1", "49"},
+    {"zukou-014", "5+B1R1/5pP1k/6+b1p/9/4+p1p2/7N1/7+R1/9/9 b S3N4g3s4l13p 1", "25"},
+    {"zukou-022", "3g1+P1g1/3S2Ps1/2PpPkL2/4L4/4p2G1/4S4/1B1N1N3/1NN6/B6+r1 b Lrgsl12p 1", "51"},
+    {"zukou-043", "p3l3+P/1s1l2p2/5+P3/gp3NPpp/+R1S2+bLg1/1+pkN3G1/3p1P3/2N1S2R1/N4+p2B b S3Pgl3p 1", "85"},
+    {"zukou-064", "5l2S/9/1+B3pPRp/6+s1L/5G1R1/6LGG/4+p4/5Ssp1/5+B+p1k b G3Nnl12p 1", "69"},
+    {"zukou-066", "1p3ls1+P/+B4+P1gg/7P1/6S1g/8n/7n1/4sS3/1r4+r1G/5+p1k1 b BLP2n2l12p 1", "51"},
+    {"musou-014", "2g5s/1+P3+r1Sk/N1L4P1/1PN2PBSg/3+p3+pB/8p/1+lL3g+P1/6N1+R/1G4N2 b sl10p 1", "83"},
+    {"musou-077", "9/9/9/1+P1+B5/1p2S4/+pn7/1k2G4/s8/+l1L+p1+B3 b 3G2r2s3n2l14p 1", "11"},
+    {"musou-089", "3S1+N3/p5pll/4p3n/4s4/+pS5n1/2+bp2P1N/+R1S3B2/R1+p1P2p1/2k2P2P b 3P4g2l4p 1", "69"},
+    {"musou-090", "ln7/6R2/1p1+P5/2p1+Br3/6B2/1P2+p2P1/1G3P3/2P6/L2Lgk1+p1 b 2GNP4s2nl8p 1", "37"},
+};
+
+struct Options {
+  std::string file;
+  uint32_t hash_mb = TT_DEFAULT_HASH_MB;
+  uint32_t limit_ms = 30000;
+  bool check = false;
+  std::string tsv;
+  std::string md;
+  int alt_seconds = 30;
+  bool fresh = false;  // an empty table for every problem
+};
+
+void usage() {
+  std::fputs(
+      "usage: bench [FILE] [--hash MB] [--limit MS] [--fresh]\n"
+      "       bench --check FILE [--tsv OUT] [--md OUT] [--hash MB] [--limit MS] [--alt-seconds S] [--fresh]\n"
+      "--alt-seconds: time for the alternate-solution search (default 30, 0 = no limit).\n"
+      "FILE: one problem a line, SFEN[<TAB>known length<TAB>note]; '#' lines are comments.\n"
+      "--limit 0 means no limit. --fresh: every problem starts with an empty table, as in a\n"
+      "new engine process, so that its result does not depend on the problems before it.\n",
+      stderr);
+}
+
+bool parse_number(const char* text, uint32_t& out) {
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long long value = std::strtoull(text, &end, 10);
+  if (end == text || *end != '\0' || errno != 0 || value > 0xFFFFFFFFull || text[0] == '-') return false;
+  out = static_cast<uint32_t>(value);
+  return true;
+}
+
+bool parse_options(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](uint32_t& out) {
+      if (i + 1 >= argc || !parse_number(argv[i + 1], out)) {
+        std::fprintf(stderr, "bench: %s needs a number\n", arg.c_str());
+        return false;
+      }
+      ++i;
+      return true;
+    };
+    auto text = [&](std::string& out) {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "bench: %s needs a file name\n", arg.c_str());
+        return false;
+      }
+      out = argv[++i];
+      return true;
+    };
+    if (arg == "--hash") {
+      if (!value(options.hash_mb)) return false;
+      // The engine takes USI_Hash modulo 2^17 megabytes (entries wrap at 32 bits).
+      if (options.hash_mb == 0 || options.hash_mb >= (1u << 17)) {
+        std::fputs("bench: --hash must be 1..131071\n", stderr);
+        return false;
+      }
+    } else if (arg == "--limit") {
+      if (!value(options.limit_ms)) return false;
+    } else if (arg == "--alt-seconds") {
+      uint32_t seconds = 0;
+      if (!value(seconds)) return false;
+      // YoTsume_Second is a signed 32-bit value; 0 means no limit.
+      if (seconds > 0x7FFFFFFFu) {
+        std::fputs("bench: --alt-seconds is too large\n", stderr);
+        return false;
+      }
+      options.alt_seconds = static_cast<int>(seconds);
+    } else if (arg == "--fresh") {
+      options.fresh = true;
+    } else if (arg == "--check") {
+      options.check = true;
+    } else if (arg == "--tsv") {
+      if (!text(options.tsv)) return false;
+    } else if (arg == "--md") {
+      if (!text(options.md)) return false;
+    } else if (arg == "--help" || arg == "-h") {
+      return false;
+    } else if (!arg.empty() && arg[0] == '-') {
+      std::fprintf(stderr, "bench: unknown option %s\n", arg.c_str());
+      return false;
+    } else if (options.file.empty()) {
+      options.file = arg;
+    } else {
+      std::fputs("bench: only one problem file\n", stderr);
+      return false;
+    }
+  }
+  if (options.check && options.file.empty()) {
+    std::fputs("bench: --check needs a problem file\n", stderr);
+    return false;
+  }
+  if (!options.check && (!options.tsv.empty() || !options.md.empty())) {
+    std::fputs("bench: --tsv and --md belong to --check\n", stderr);
+    return false;
+  }
+  return true;
+}
+
+// stdout as the engine sees it (/dev/null), and the real one for the tables.
+struct Output {
+  int devnull = -1;
+  FILE* table = nullptr;
+  FILE* capture = nullptr;  // scratch file for the engine's move text
+};
+
+Output output;
+
+bool redirect_engine_output() {
+  std::fflush(stdout);
+  const int saved = dup(STDOUT_FILENO);
+  output.devnull = open("/dev/null", O_WRONLY);
+  output.capture = std::tmpfile();
+  if (saved < 0 || output.devnull < 0 || output.capture == nullptr) return false;
+  output.table = fdopen(saved, "w");
+  if (output.table == nullptr) return false;
+  return dup2(output.devnull, STDOUT_FILENO) >= 0;
+}
+
+// The answer in USI text, written by the engine's own move printer.
+std::string answer_text(const MoveCode* answer, int& length) {
+  length = 0;
+  if (answer == nullptr) return "";
+  std::fflush(stdout);
+  const int fd = fileno(output.capture);
+  if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0) return "?";
+  dup2(fd, STDOUT_FILENO);
+  for (int i = 0; i < MOVE_STACK_SIZE && answer[i] > 0; ++i) {
+    if (i > 0) std::fputs(" ", stdout);
+    print_move_usi(answer[i]);
+    ++length;
+  }
+  std::fflush(stdout);
+  dup2(output.devnull, STDOUT_FILENO);
+  std::string text;
+  lseek(fd, 0, SEEK_SET);
+  char buffer[4096];
+  for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
+  return text;
+}
+
+// CPU time of the process, which a busy machine disturbs less than the
+// wall clock.
+double cpu_ms() { return static_cast<double>(std::clock()) * 1000.0 / CLOCKS_PER_SEC; }
+
+struct Solved {
+  GoMateOutcome outcome;
+  uint32_t nodes;
+  double ms;
+  double cpu_ms;
+  int length;
+  std::string line;
+};
+
+// Allocates the table the way the first solve would, and touches every page
+// of it: a new table's pages are mapped on first use, which would otherwise
+// be timed as search. The entries stay zero, so nothing the search sees
+// changes.
+void prepare_table(bool fresh) {
+  if (fresh) tt_release();
+  if (tt_ready() || !tt_allocate()) return;
+  for (TtEntry* table : tt_tables) {
+    std::memset(static_cast<void*>(table), 0, (static_cast<size_t>(tt_slots) + PROBE_LIMIT) * sizeof(TtEntry));
+  }
+}
+
+// The engine's "position sfen" and "go mate" steps, without the answer line.
+Solved solve(const Problem& p, uint32_t limit_ms, bool fresh) {
+  prepare_table(fresh);
+  handle_command("position sfen " + p.sfen);
+  board.flipped = side_to_move == WHITE ? 1 : 0;
+  const auto start = std::chrono::steady_clock::now();
+  const double cpu_start = cpu_ms();
+  Solved s;
+  s.outcome = solve_go_mate(limit_ms);
+  s.cpu_ms = cpu_ms() - cpu_start;
+  const auto stop = std::chrono::steady_clock::now();
+  s.nodes = nodes;
+  s.ms = std::chrono::duration<double, std::milli>(stop - start).count();
+  s.line = answer_text(s.outcome.result == RESULT_MATE ? s.outcome.answer : nullptr, s.length);
+  return s;
+}
+
+const char* result_name(int result) {
+  switch (result) {
+    case RESULT_MATE:
+      return "mate";
+    case RESULT_NOMATE:
+      return "nomate";
+    default:
+      return "timeout";
+  }
+}
+
+// How the result compares with the known length.
+std::string verdict(const Problem& p, const Solved& s) {
+  const int result = s.outcome.result;
+  if (result == RESULT_TIMEOUT) return "timeout";
+  if (p.known == "nomate") return result == RESULT_NOMATE ? "ok" : "MATE-FOUND";
+  // Anything but a length ("?", empty, words) gives nothing to compare with.
+  if (p.known.empty() || p.known.find_first_not_of("0123456789") != std::string::npos) return "";
+  if (result == RESULT_NOMATE) return "NOMATE";
+  const int known = std::atoi(p.known.c_str());
+  if (s.length == known) return "ok";
+  return s.length < known ? "shorter" : "longer";
+}
+
+void set_up_engine(const Options& options, bool alternate) {
+  command_loop_reset();
+  handle_command("setoption name USI_Hash value " + std::to_string(options.hash_mb));
+  handle_command(std::string("setoption name Do_YoTsume_Search value ") + (alternate ? "true" : "false"));
+  handle_command("setoption name YoTsume_Second value " + std::to_string(options.alt_seconds));
+  handle_command("usinewgame");
+}
+
+std::string clock_text(double seconds) {
+  const long s = static_cast<long>(seconds + 0.5);
+  char text[32];
+  if (s >= 3600) {
+    std::snprintf(text, sizeof text, "%ldh%02ldm%02lds", s / 3600, s / 60 % 60, s % 60);
+  } else if (s >= 60) {
+    std::snprintf(text, sizeof text, "%ldm%02lds", s / 60, s % 60);
+  } else {
+    std::snprintf(text, sizeof text, "%lds", s);
+  }
+  return text;
+}
+
+int run_bench(const Options& options, const std::vector<Problem>& problems) {
+  set_up_engine(options, false);
+  FILE* out = output.table;
+  std::fprintf(out, "bench: %zu problems, hash %u MB, limit %u ms per problem%s\n", problems.size(),
+               options.hash_mb, options.limit_ms, options.fresh ? ", empty table for each" : "");
+  std::fprintf(out, "%-4s %-24s %-7s %5s %6s %12s %10s %10s  %s\n", "#", "problem", "result", "len", "known",
+               "nodes", "ms", "nps", "vs known");
+  std::fflush(out);
+  uint64_t total_nodes = 0;
+  uint64_t solved_nodes = 0;  // of the problems that did not time out
+  uint64_t allocated_mb = 0;
+  double total_ms = 0;
+  double cpu = 0;
+  int counts[3] = {0, 0, 0};
+  int shorter = 0, longer = 0, wrong = 0;
+  for (size_t i = 0; i < problems.size(); ++i) {
+    const Problem& p = problems[i];
+    const Solved s = solve(p, options.limit_ms, options.fresh);
+    total_nodes += s.nodes;
+    if (s.outcome.result != RESULT_TIMEOUT) solved_nodes += s.nodes;
+    // The table size actually allocated is part of what the counts depend on.
+    if (tt_slots > 0) allocated_mb = tt_slots / TT_ENTRIES_PER_MB;
+    total_ms += s.ms;
+    cpu += s.cpu_ms;
+    ++counts[s.outcome.result];
+    const std::string v = verdict(p, s);
+    shorter += v == "shorter";
+    longer += v == "longer";
+    wrong += v == "NOMATE" || v == "MATE-FOUND";
+    const std::string length = s.outcome.result == RESULT_MATE ? std::to_string(s.length) : "-";
+    const double nps = s.ms > 0 ? s.nodes * 1000.0 / s.ms : 0;
+    std::fprintf(out, "%-4zu %-24s %-7s %5s %6s %12" PRIu32 " %10.0f %10.0f  %s\n", i + 1, p.name.c_str(),
+                 result_name(s.outcome.result), length.c_str(), p.known.empty() ? "-" : p.known.c_str(),
+                 s.nodes, s.ms, nps, v.c_str());
+    std::fflush(out);
+  }
+  const double nps = total_ms > 0 ? total_nodes * 1000.0 / total_ms : 0;
+  std::fprintf(out,
+               "total: %zu problems: %d mate, %d nomate, %d timeout; against the known results: %d shorter, "
+               "%d longer, %d mate/nomate mismatches\n",
+               problems.size(), counts[RESULT_MATE], counts[RESULT_NOMATE], counts[RESULT_TIMEOUT], shorter, longer,
+               wrong);
+  std::fprintf(out, "total: %" PRIu64 " nodes, %.0f ms, %.0f nps; CPU %.0f ms, %.0f nodes per CPU second\n",
+               total_nodes, total_ms, nps, cpu, cpu > 0 ? total_nodes * 1000.0 / cpu : 0);
+  if (counts[RESULT_TIMEOUT] == 0) {
+    std::fprintf(out, "signature: %" PRIu64 " nodes (%zu problems, hash %" PRIu64 " MB%s)\n", total_nodes,
+                 problems.size(), allocated_mb, options.fresh ? ", fresh" : "");
+  } else if (options.fresh) {
+    // Each problem stands alone, so the solved ones still add up the same.
+    std::fprintf(out, "signature: %" PRIu64 " nodes (%d solved of %zu problems, hash %" PRIu64 " MB, fresh)\n",
+                 solved_nodes, counts[RESULT_MATE] + counts[RESULT_NOMATE], problems.size(), allocated_mb);
+  } else {
+    std::fprintf(out,
+                 "signature: none - %d timeouts: a timeout stops at a moment of the clock and the table "
+                 "carries its state on (use --fresh)\n",
+                 counts[RESULT_TIMEOUT]);
+  }
+  std::fflush(out);
+  return 0;
+}
+
+std::string alternate_text(const Solved& s) {
+  if (s.outcome.result != RESULT_MATE) return "-";
+  if (s.outcome.alternate_ply > 0) return "yes";
+  return s.outcome.alternate_timed_out ? "unknown" : "no";
+}
+
+std::string markdown_cell(const std::string& text) {
+  std::string cell;
+  for (char c : text) {
+    if (c == '|') cell += '\\';
+    cell += c;
+  }
+  return cell.empty() ? " " : cell;
+}
+
+int run_check(const Options& options, const std::vector<Problem>& problems) {
+  set_up_engine(options, true);
+  FILE* tsv = nullptr;
+  FILE* md = nullptr;
+  if (!options.tsv.empty() && (tsv = std::fopen(options.tsv.c_str(), "w")) == nullptr) {
+    std::fprintf(stderr, "bench: cannot write %s: %s\n", options.tsv.c_str(), std::strerror(errno));
+    return 2;
+  }
+  if (!options.md.empty() && (md = std::fopen(options.md.c_str(), "w")) == nullptr) {
+    std::fprintf(stderr, "bench: cannot write %s: %s\n", options.md.c_str(), std::strerror(errno));
+    if (tsv) std::fclose(tsv);
+    return 2;
+  }
+  // Without a file the TSV goes to the real stdout.
+  if (tsv == nullptr && md == nullptr) tsv = output.table;
+
+  const char* columns[] = {"problem", "sfen", "result", "length", "known", "line", "alternate", "alternate_ply", "ms"};
+  if (tsv) {
+    for (size_t c = 0; c < std::size(columns); ++c) std::fprintf(tsv, "%s%s", c ? "\t" : "", columns[c]);
+    std::fputs("\n", tsv);
+  }
+  if (md) {
+    const std::string budget =
+        options.alt_seconds > 0 ? std::to_string(options.alt_seconds) + " s" : std::string("without a limit");
+    std::fprintf(md,
+                 "Checked with Kestrane: hash %u MB, limit %u ms per problem, alternate-solution search %s.\n"
+                 "alternate: yes = another mate leaves the line at alternate_ply; no = the search found none;\n"
+                 "unknown = the alternate-solution search ran out of time.\n\n",
+                 options.hash_mb, options.limit_ms, budget.c_str());
+    for (const char* c : columns) std::fprintf(md, "| %s ", c);
+    std::fputs("|\n", md);
+    // Numbers right-aligned: length, known, alternate_ply, ms.
+    for (size_t c = 0; c < std::size(columns); ++c) {
+      std::fputs(c == 3 || c == 4 || c == 7 || c == 8 ? "|---:" : "|---", md);
+    }
+    std::fputs("|\n", md);
+  }
+
+  const auto start = std::chrono::steady_clock::now();
+  bool write_failed = false;
+  for (size_t i = 0; i < problems.size(); ++i) {
+    const Problem& p = problems[i];
+    const Solved s = solve(p, options.limit_ms, options.fresh);
+    const bool mate = s.outcome.result == RESULT_MATE;
+    const std::string length = mate ? std::to_string(s.length) : "-";
+    const std::string ply = mate && s.outcome.alternate_ply > 0 ? std::to_string(s.outcome.alternate_ply) : "-";
+    char ms[32];
+    std::snprintf(ms, sizeof ms, "%.0f", s.ms);
+    const std::string cells[] = {p.name, p.sfen, result_name(s.outcome.result), length,
+                                 p.known.empty() ? "-" : p.known, mate ? s.line : "-", alternate_text(s), ply, ms};
+    if (tsv) {
+      for (size_t c = 0; c < std::size(cells); ++c) std::fprintf(tsv, "%s%s", c ? "\t" : "", cells[c].c_str());
+      std::fputs("\n", tsv);
+      write_failed |= std::fflush(tsv) != 0;
+    }
+    if (md) {
+      for (size_t c = 0; c < std::size(cells); ++c) {
+        // SFEN and line in code spans: they hold '+' and '*'.
+        const bool code = (c == 1 || c == 5) && cells[c] != "-";
+        std::fprintf(md, "| %s%s%s ", code ? "`" : "", markdown_cell(cells[c]).c_str(), code ? "`" : "");
+      }
+      std::fputs("|\n", md);
+      write_failed |= std::fflush(md) != 0;
+    }
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const size_t done = i + 1;
+    const double rest = elapsed / static_cast<double>(done) * static_cast<double>(problems.size() - done);
+    std::fprintf(stderr, "[%zu/%zu] %s %s %s; elapsed %s, about %s left\n", done, problems.size(), p.name.c_str(),
+                 result_name(s.outcome.result), length.c_str(), clock_text(elapsed).c_str(),
+                 clock_text(rest).c_str());
+  }
+  if (tsv && tsv != output.table) write_failed |= std::fclose(tsv) != 0;
+  if (md) write_failed |= std::fclose(md) != 0;
+  if (write_failed) {
+    std::fputs("bench: writing the tables failed\n", stderr);
+    return 2;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!parse_options(argc, argv, options)) {
+    usage();
+    return 2;
+  }
+  std::vector<Problem> problems;
+  if (options.file.empty()) {
+    problems.assign(std::begin(BUILT_IN), std::end(BUILT_IN));
+  } else if (!load_problem_file(options.file, problems)) {
+    std::fprintf(stderr, "bench: cannot read %s\n", options.file.c_str());
+    return 2;
+  } else if (problems.empty()) {
+    std::fprintf(stderr, "bench: no problems in %s\n", options.file.c_str());
+    return 2;
+  }
+  if (!redirect_engine_output()) {
+    std::fprintf(stderr, "bench: cannot redirect the engine's output: %s\n", std::strerror(errno));
+    return 2;
+  }
+  return options.check ? run_check(options, problems) : run_bench(options, problems);
+}
