@@ -27,8 +27,8 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 
-def load_problem(spec):
-    name, index = spec.split(":")
+def load_problem(reference):
+    name, index = reference.split(":")
     rows = []
     with open(os.path.join(ROOT, "problems", name), encoding="utf-8") as f:
         for line in f:

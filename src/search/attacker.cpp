@@ -18,6 +18,24 @@ bool node_entry_check() {
   return stop_reason != STOP_NONE;
 }
 
+bool node_answers_at_entry(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& hand_out) {
+  if (!node_entry_check() && board.ply <= MAX_NODE_PLY) return false;
+  if (stop_reason != STOP_NONE) {
+    pn_out = 1;
+    dn_out = 1;
+    hand_out = board.attacker_hand;
+  } else {
+    fail_for_threshold(th, pn_out, dn_out, hand_out);
+  }
+  return true;
+}
+
+void fail_for_threshold(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& hand_out) {
+  pn_out = th;
+  dn_out = 1;
+  hand_out = board.attacker_hand;
+}
+
 int select_attacker_child(int first, int last, int& second_plus_one) {
   int best = first;
   for (int i = first + 1; i <= last; ++i) {
@@ -40,12 +58,7 @@ uint32_t unwind_proof_hand(uint32_t hand, int from, int captured_kind) {
 
 int16_t search_attacker(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& hand_out) {
   // 1. Entry: clock, progress, stop; and the end of the level storage.
-  if (node_entry_check() || board.ply > MAX_NODE_PLY) {
-    pn_out = stop_reason != STOP_NONE ? 1 : th;
-    dn_out = 1;
-    hand_out = board.attacker_hand;
-    return 0;
-  }
+  if (node_answers_at_entry(th, pn_out, dn_out, hand_out)) return 0;
   const int depth = board.depth;
 
   // 2. Table.
@@ -77,9 +90,7 @@ int16_t search_attacker(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& 
   generate_moves(0, depth);
   if (gen_overflow) {
     // The level storage is full: fail for this threshold, store nothing.
-    pn_out = th;
-    dn_out = 1;
-    hand_out = board.attacker_hand;
+    fail_for_threshold(th, pn_out, dn_out, hand_out);
     return 0;
   }
   hand_out = proof_hand | (drop_mate_seen ? TT_PAWN_DROP_MATE : 0u);

@@ -107,12 +107,7 @@ uint32_t and_proof_hand() {
 
 int16_t search_defender(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& hand_out) {
   // 1. Entry: clock, progress, stop; and the end of the level storage.
-  if (node_entry_check() || board.ply > MAX_NODE_PLY) {
-    pn_out = stop_reason != STOP_NONE ? 1 : th;
-    dn_out = 1;
-    hand_out = board.attacker_hand;
-    return 0;
-  }
+  if (node_answers_at_entry(th, pn_out, dn_out, hand_out)) return 0;
   const int depth = board.depth;
   const int ply = board.ply;
 
@@ -161,9 +156,7 @@ int16_t search_defender(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& 
   if (main_line) length_limit = sat16(length_limit - 2);
   if (gen_overflow) {
     // The level storage is full: fail for this threshold, store nothing.
-    pn_out = th;
-    dn_out = 1;
-    hand_out = board.attacker_hand;
+    fail_for_threshold(th, pn_out, dn_out, hand_out);
     return 0;
   }
   hand_out = proof_hand | (drop_mate_seen ? TT_PAWN_DROP_MATE : 0u);

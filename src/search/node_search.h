@@ -13,6 +13,13 @@ constexpr int MAX_NODE_PLY = MOVE_STACK_SIZE - 2;
 
 // Clock, progress line and budget; true when the node must stop at once.
 bool node_entry_check();
+// The common entry of both node searches: true, with the outputs set, when
+// the node answers at once (a stop, or a ply beyond MAX_NODE_PLY, which fails
+// for the threshold).
+bool node_answers_at_entry(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& hand_out);
+// A node whose move list could not be stored fails for the threshold and
+// stores nothing.
+void fail_for_threshold(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& hand_out);
 
 // Attacker to move: threshold in, pn/dn/proof hand out, returns the result
 // (for a proof, the ply at which the mate completes less two per leftover

@@ -4,6 +4,8 @@
 // mate, which do not) are checked there too, so that nothing expected is taken
 // from the engine itself.
 #include <gtest/gtest.h>
+
+#include "support/cp932.h"
 #include <iconv.h>
 
 #include <algorithm>
@@ -26,27 +28,6 @@ namespace ref = rules_reference;
 
 // ------------------------------------------------------------ message texts
 
-std::string to_cp932(const std::string& utf8) {
-  iconv_t cd = iconv_open("CP932", "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1)) {
-    ADD_FAILURE() << "no UTF-8 to CP932 conversion available";
-    return {};
-  }
-  std::string in = utf8;
-  std::string out(in.size() * 2 + 16, '\0');
-  char* in_ptr = in.data();
-  std::size_t in_left = in.size();
-  char* out_ptr = out.data();
-  std::size_t out_left = out.size();
-  std::size_t rc = iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left);
-  iconv_close(cd);
-  if (rc == static_cast<std::size_t>(-1) || in_left != 0) {
-    ADD_FAILURE() << "conversion failed for " << utf8;
-    return {};
-  }
-  out.resize(out.size() - out_left);
-  return out;
-}
 
 const std::string START_LINE =
     to_cp932("info string Now start to search another solution.  この手順を作意として余詰検索を開始します。");
