@@ -59,7 +59,8 @@ void probe_keys(benchmark::State& state, bool hits) {
     use_key(probed[i]);
     if (++i == probed.size()) i = 0;
     uint32_t hand;
-    int16_t length, pn, dn;
+    int16_t length;
+    int32_t pn, dn;
     found += tt_probe(0, hand, length, pn, dn);
     benchmark::DoNotOptimize(pn);
   }

@@ -17,10 +17,6 @@ constexpr uint32_t ATTACK_KIND_MASK = 0x3FFF00;
 
 int count_of(uint32_t word) { return static_cast<int>(word & ATTACK_COUNT_MASK); }
 
-int16_t cap16(int value) {
-  return static_cast<int16_t>(std::clamp(value, -32768, 32767));
-}
-
 // Undo of the candidate, with what probe_make returned.
 struct ProbeUndo {
   int from;
@@ -106,7 +102,7 @@ int probe_check(int from, int to) {
     cur_entry->tt_move = tt_hint_move;
     if (child_pn == 0) {
       // Proved children sort first, shorter mates before longer ones.
-      child_pn = cap16(length - 3000);
+      child_pn = length - 3000;
       undo();
       return push_entry(from, to, length);
     }
@@ -117,7 +113,7 @@ int probe_check(int from, int to) {
     }
     if (probe_flags & TT_PAWN_DROP_MATE) promo_flagged = 1;
     rest_min_pn = std::min(rest_min_pn, child_pn);
-    rest_dn_sum = static_cast<int16_t>(std::min(rest_dn_sum + child_dn, static_cast<int>(PN_INFINITE)));
+    rest_dn_sum = pn_add(rest_dn_sum, child_dn);
     if (length > node_len || node_best_move == 0) {
       node_len = length;
       node_best_move = code;
@@ -152,7 +148,7 @@ int probe_check(int from, int to) {
     } else if (undo.captured.owner != OWNER_NONE) {
       child_tag = -1;
     }
-    return push_entry(from, to, static_cast<int16_t>(-PN_INFINITE));
+    return push_entry(from, to, -LENGTH_INFINITE);
   }
 
   // 13. Left out.
@@ -160,7 +156,7 @@ int probe_check(int from, int to) {
     rest_min_pn = child_pn;
     node_best_move = code;
   }
-  rest_dn_sum = static_cast<int16_t>(std::min(rest_dn_sum + 1, PN_INFINITE - 1));
+  rest_dn_sum = pn_add(rest_dn_sum, 1);
   undo();
   return 0;
 }
@@ -168,7 +164,8 @@ int probe_check(int from, int to) {
 void find_hint_moves() {
   hint_moves[0] = hint_moves[1] = hint_moves[2] = 0;
   uint32_t hand = 0;
-  int16_t length = 0, pn = 0, dn = 0;
+  int16_t length = 0;
+  int32_t pn = 0, dn = 0;
 
   // 1. The proof of this very position.
   if (tt_probe(0, hand, length, pn, dn) && pn == 0) hint_moves[0] = tt_hint_move;

@@ -16,11 +16,6 @@ namespace {
 
 constexpr uint32_t KING_ONLY = ATTACK_BIT[KING] | 1u;  // one defender, the king
 
-int16_t capped_sum(int16_t a, int b) {
-  const int sum = a + b;
-  return static_cast<int16_t>(sum > PN_INFINITE ? PN_INFINITE : sum);
-}
-
 // A dropped interposer that the attacker simply takes: no defender guards the
 // square, or only the king while two attackers hit it. Both maps are the
 // node's, from before the move.
@@ -143,8 +138,8 @@ int probe_evasion(int from, int to) {
           main_line_keys[depth_index] == board.path_key) {
         // Back onto the recorded line: search it again instead of trusting
         // the old proof.
-        pn_sum_b = capped_sum(pn_sum_b, 1);
-        pn_sum = capped_sum(pn_sum, 1);
+        pn_sum_b = pn_add(pn_sum_b, 1);
+        pn_sum = pn_add(pn_sum, 1);
         child_pn = 1;
         child_dn = 1;
         probe_unmake(from, to, captured.piece, captured.owner);
@@ -167,7 +162,7 @@ int probe_evasion(int from, int to) {
     if (on_path_here) {
       // Repetition of a position being searched: a refutation for now.
       child_dn = 0;
-      pn_sum = capped_sum(pn_sum, child_pn);
+      pn_sum = pn_add(pn_sum, child_pn);
       pn_sum_b = PN_INFINITE;
       probe_unmake(from, to, captured.piece, captured.owner);
       push_entry(from, to, len);
@@ -179,13 +174,10 @@ int probe_evasion(int from, int to) {
       child_tag = square_distance[king][dest];
     } else {
       // A drop costs the attacker a capture more.
-      int pn = child_pn + (drop ? 1 : 0);
-      const int room = PN_INFINITE - pn_sum;
-      if (pn > room) pn = room;
-      child_pn = static_cast<int16_t>(pn);
+      if (drop) child_pn = pn_add(child_pn, 1);
     }
-    pn_sum = capped_sum(pn_sum, child_pn);
-    pn_sum_b = capped_sum(pn_sum_b, child_pn);
+    pn_sum = pn_add(pn_sum, child_pn);
+    pn_sum_b = pn_add(pn_sum_b, child_pn);
     probe_unmake(from, to, captured.piece, captured.owner);
     push_entry(from, to, len);
     return 1;
@@ -199,8 +191,8 @@ int probe_evasion(int from, int to) {
   } else {
     child_pn = 2;
   }
-  pn_sum = capped_sum(pn_sum, child_pn);
-  pn_sum_b = capped_sum(pn_sum_b, child_pn);
+  pn_sum = pn_add(pn_sum, child_pn);
+  pn_sum_b = pn_add(pn_sum_b, child_pn);
   child_dn = pn_sum >= node_threshold ? 1 : estimate_dn();
   probe_unmake(from, to, captured.piece, captured.owner);
   push_entry(from, to, 0);

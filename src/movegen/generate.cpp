@@ -3,11 +3,11 @@
 #include "movegen/attack.h"
 #include "movegen/step_tables.h"
 
-int16_t rest_min_pn;
-int16_t rest_dn_sum;
+int32_t rest_min_pn;
+int32_t rest_dn_sum;
 int16_t node_len;
-int16_t pn_sum;
-int16_t pn_sum_b;
+int32_t pn_sum;
+int32_t pn_sum_b;
 PackedHand proof_hand;
 uint8_t drop_mate_seen;
 uint8_t promo_flagged;
@@ -15,8 +15,8 @@ uint8_t no_legal_candidate;
 uint8_t no_legal_evasion;
 uint32_t nodes;
 
-int16_t child_pn;
-int16_t child_dn;
+int32_t child_pn;
+int32_t child_dn;
 int16_t child_tag;
 uint32_t probe_flags;
 

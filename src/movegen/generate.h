@@ -12,11 +12,11 @@
 
 // Per-node accumulators: set by the node search before generate_moves and
 // read after it (node_threshold and proof_len live with the table).
-extern int16_t rest_min_pn;    // min pn over the checks left out
-extern int16_t rest_dn_sum;    // sum of dn over the checks left out
+extern int32_t rest_min_pn;    // min pn over the checks left out
+extern int32_t rest_dn_sum;    // sum of dn over the checks left out
 extern int16_t node_len;       // attacker: largest / defender: smallest stored length
-extern int16_t pn_sum;         // defender: sum of listed pn, capped
-extern int16_t pn_sum_b;       // defender: the same, saturated by a defence onto the path
+extern int32_t pn_sum;         // defender: sum of listed pn, capped
+extern int32_t pn_sum_b;       // defender: the same, saturated by a defence onto the path
 extern PackedHand proof_hand;  // defender: union of the proved defences' proof hands
 extern uint8_t drop_mate_seen;     // a looked-up child carries TT_PAWN_DROP_MATE
 extern uint8_t promo_flagged;      // a left-out child carries TT_PAWN_DROP_MATE
@@ -26,8 +26,8 @@ extern uint8_t no_legal_evasion;   // cleared by an evasion that is legal
 extern uint32_t nodes;
 
 // Probe outputs consumed by push_entry.
-extern int16_t child_pn;
-extern int16_t child_dn;
+extern int32_t child_pn;
+extern int32_t child_dn;
 extern int16_t child_tag;
 extern uint32_t probe_flags;  // the child's hand word with flags, from tt_probe
 

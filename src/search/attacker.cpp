@@ -18,7 +18,7 @@ bool node_entry_check() {
   return stop_reason != STOP_NONE;
 }
 
-bool node_answers_at_entry(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& hand_out) {
+bool node_answers_at_entry(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& hand_out) {
   if (!node_entry_check() && board.ply <= MAX_NODE_PLY) return false;
   if (stop_reason != STOP_NONE) {
     pn_out = 1;
@@ -30,7 +30,7 @@ bool node_answers_at_entry(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_
   return true;
 }
 
-void fail_for_threshold(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& hand_out) {
+void fail_for_threshold(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& hand_out) {
   pn_out = th;
   dn_out = 1;
   hand_out = board.attacker_hand;
@@ -43,10 +43,10 @@ int select_attacker_child(int first, int last, int& second_plus_one) {
     if (e.pn < move_entries[best].pn || (e.pn == move_entries[best].pn && e.tag < move_entries[best].tag))
       best = i;
   }
-  int second = PN_INFINITE;
+  int32_t second = PN_INFINITE;
   for (int i = first; i <= last; ++i)
-    if (i != best) second = std::min<int>(second, move_entries[i].pn);
-  second_plus_one = second + 1;
+    if (i != best) second = std::min(second, move_entries[i].pn);
+  second_plus_one = pn_add(second, 1);
   return best;
 }
 
@@ -56,7 +56,7 @@ uint32_t unwind_proof_hand(uint32_t hand, int from, int captured_kind) {
   return hand_with(hand, from - HAND_SQUARE_BASE);
 }
 
-int16_t search_attacker(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& hand_out) {
+int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& hand_out) {
   // 1. Entry: clock, progress, stop; and the end of the level storage.
   if (node_answers_at_entry(th, pn_out, dn_out, hand_out)) return 0;
   const int depth = board.depth;
@@ -77,7 +77,7 @@ int16_t search_attacker(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& 
   // 3. Expansion.
   pn_out = th;
   hand_out = board.attacker_hand;
-  proof_len = -PN_INFINITE;
+  proof_len = -LENGTH_INFINITE;
   node_threshold = th;
   pn_sum = 0;
   pn_sum_b = 0;
@@ -102,14 +102,15 @@ int16_t search_attacker(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& 
   const int first = list_start[depth];
   const int end = list_start[depth + 1];
   if (first == end) return sat16(node_len + 1);  // no check at all
-  tt_store(0, board.attacker_hand | TT_ON_PATH, 0, board.ply == 0 ? PN_INFINITE : th, 0,
+  // The root's marker is large but finite: it is never a disproof.
+  tt_store(0, board.attacker_hand | TT_ON_PATH, 0, board.ply == 0 ? PN_SUM_CAP : th, 0,
            entry_code(move_entries[first]));
 
   // 4.-5. Child loop.
   bool last = false;
   bool retry = false;
   int best_index = first;
-  int child_th = th;
+  int32_t child_th = th;
   int16_t captured_piece = EMPTY, captured_owner = OWNER_NONE;
   uint32_t child_hand = 0;
   while (true) {
@@ -130,7 +131,7 @@ int16_t search_attacker(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& 
     }
     retry = false;
     MoveEntry& best = move_entries[best_index];
-    best.length = search_defender(static_cast<int16_t>(child_th), best.pn, best.dn, child_hand);
+    best.length = search_defender(child_th, best.pn, best.dn, child_hand);
     unmake_move(0, entry_move(best), captured_piece, captured_owner);
 
     if (best.pn == 0) {
@@ -169,7 +170,7 @@ int16_t search_attacker(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& 
   // result is one more than the longest listed child.
   if (pn_out != 0) {
     best_result = 0;
-    int dn = dn_out;
+    int32_t dn = dn_out;
     for (int i = first; i < end; ++i) {
       const MoveEntry& e = move_entries[i];
       pn_out = std::min(pn_out, e.pn);
@@ -177,9 +178,9 @@ int16_t search_attacker(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& 
         best_result = e.length;
         best_move = entry_code(e);
       }
-      dn = std::min(PN_INFINITE - 1, dn + e.dn);
+      dn = std::min(PN_SUM_CAP, pn_add(dn, e.dn));
     }
-    dn_out = static_cast<int16_t>(dn);
+    dn_out = dn;
     if (pn_out <= 0) pn_out = 1;
   }
 
@@ -191,7 +192,8 @@ int16_t search_attacker(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& 
   const bool proven = pn_out == 0;
   if (proven) {
     uint32_t scratch_hand = 0;
-    int16_t scratch_len = 0, scratch_pn = 0, scratch_dn = 0;
+    int16_t scratch_len = 0;
+    int32_t scratch_pn = 0, scratch_dn = 0;
     tt_probe(0, scratch_hand, scratch_len, scratch_pn, scratch_dn);
     // Proven from a smaller hand while that position is on the path.
     if (on_path_smaller) best_result = -600;

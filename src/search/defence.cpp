@@ -121,7 +121,8 @@ bool futile_same_answer(MoveCode king_reply) {
   uint8_t saved_here = on_path_here;
   uint8_t saved_smaller = on_path_smaller;
   uint32_t hand;
-  int16_t length, pn, dn;
+  int16_t length;
+  int32_t pn, dn;
 
   // 2. The position after the king move, on the key only.
   int king_to = move_to(king_reply);

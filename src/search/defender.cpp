@@ -46,7 +46,7 @@ int next_drop_kind(int sq, int kind) {
 // A defender pawn dropped in front of the attacker's king: when the attacker
 // then has no legal candidate at all, the drop would mate and is not allowed.
 bool pawn_drop_mates_attacker() {
-  const int16_t saved_threshold = node_threshold;
+  const int32_t saved_threshold = node_threshold;
   no_legal_candidate = 1;
   generate_moves(0, board.depth);
   const bool mates = no_legal_candidate == 1 && !gen_overflow;
@@ -63,10 +63,10 @@ int leftover_penalty() {
   return 2 * pieces;
 }
 
-int16_t select_defender_child(int first, int last) {
+int32_t select_defender_child(int first, int last) {
   if (first > last) return PN_INFINITE;
   int best = first;
-  int16_t second_dn = PN_INFINITE;
+  int32_t second_dn = PN_INFINITE;
   const int king = board.piece_lists[1][0];
   for (int i = first + 1; i <= last; ++i) {
     const MoveEntry& p = move_entries[i];
@@ -105,7 +105,7 @@ uint32_t and_proof_hand() {
   return hand;
 }
 
-int16_t search_defender(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& hand_out) {
+int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& hand_out) {
   // 1. Entry: clock, progress, stop; and the end of the level storage.
   if (node_answers_at_entry(th, pn_out, dn_out, hand_out)) return 0;
   const int depth = board.depth;
@@ -141,11 +141,11 @@ int16_t search_defender(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& 
   pn_out = th;
   dn_out = root_threshold;
   hand_out = board.attacker_hand;
-  proof_len = -PN_INFINITE;
+  proof_len = -LENGTH_INFINITE;
   pn_sum = 0;
   pn_sum_b = 0;
   proof_hand = 0;
-  node_len = PN_INFINITE;
+  node_len = LENGTH_INFINITE;
   node_best_move = 0;
   node_threshold = th;
   drop_mate_seen = 0;
@@ -194,25 +194,25 @@ int16_t search_defender(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& 
   pn_out = pn_sum;
   if (pn_sum >= th) {
     // Fails without search: the easiest escape decides the disproof number.
-    int dn = PN_INFINITE;
-    best_result = PN_INFINITE;
+    int32_t dn = PN_INFINITE;
+    best_result = LENGTH_INFINITE;
     best_move = 0;
     for (int i = first; i < end; ++i) {
       const MoveEntry& e = move_entries[i];
       if (e.pn <= 0) continue;
-      dn = std::min<int>(dn, e.dn);
+      dn = std::min(dn, e.dn);
       if (e.length < best_result) {
         best_result = e.length;
         best_move = entry_code(e);
       }
     }
-    dn_out = static_cast<int16_t>(dn);
+    dn_out = dn;
   } else {
-    tt_store(1, board.attacker_hand | TT_ON_PATH, 0, ply == 0 ? PN_INFINITE : th, 0, entry_code(move_entries[first]));
+    tt_store(1, board.attacker_hand | TT_ON_PATH, 0, ply == 0 ? PN_SUM_CAP : th, 0, entry_code(move_entries[first]));
     int h = first;
     bool retry = false;
     bool length_bump = false;
-    int16_t second_dn = PN_INFINITE;
+    int32_t second_dn = PN_INFINITE;
     int16_t captured_piece = EMPTY, captured_owner = OWNER_NONE;
     uint32_t child_hand = 0;
     while (h < end) {
@@ -242,8 +242,7 @@ int16_t search_defender(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& 
       }
 
       // 7.3 The threshold left after the other replies' proof numbers.
-      const int child_th = p.pn - pn_out + th;
-      const int16_t c = sat16(child_th);
+      const int32_t c = pn_add(int64_t{p.pn} - pn_out, th);
       if (length_bump) length_limit = sat16(length_limit + 2);
 
       // 7.4 Futile interposition trial: the captured interposer is given
@@ -284,7 +283,7 @@ int16_t search_defender(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& 
 
       // 7.6
       unmake_move(1, entry_move(p), captured_piece, captured_owner);
-      pn_out = static_cast<int16_t>(std::min<int>(PN_INFINITE, p.pn - c + th));
+      pn_out = p.pn >= PN_INFINITE ? PN_INFINITE : pn_add(int64_t{p.pn} - c, th);
 
       // 7.7 This reply escapes within its threshold: the node fails.
       if (p.pn > 0) {
@@ -345,7 +344,8 @@ int16_t search_defender(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& 
     proof_hand = hand_out;
     hand_out = and_proof_hand();
     uint32_t scratch_hand = 0;
-    int16_t scratch_len = 0, scratch_pn = 0, scratch_dn = 0;
+    int16_t scratch_len = 0;
+    int32_t scratch_pn = 0, scratch_dn = 0;
     tt_probe(1, scratch_hand, scratch_len, scratch_pn, scratch_dn);
     if (on_path_smaller) best_result = -600;
     flags |= hand_out & TT_PAWN_DROP_MATE;

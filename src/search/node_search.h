@@ -16,25 +16,25 @@ bool node_entry_check();
 // The common entry of both node searches: true, with the outputs set, when
 // the node answers at once (a stop, or a ply beyond MAX_NODE_PLY, which fails
 // for the threshold).
-bool node_answers_at_entry(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& hand_out);
+bool node_answers_at_entry(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& hand_out);
 // A node whose move list could not be stored fails for the threshold and
 // stores nothing.
-void fail_for_threshold(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& hand_out);
+void fail_for_threshold(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& hand_out);
 
 // Attacker to move: threshold in, pn/dn/proof hand out, returns the result
 // (for a proof, the ply at which the mate completes less two per leftover
 // piece). The board is unchanged on return.
-int16_t search_attacker(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& hand_out);
+int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& hand_out);
 // Defender to move (in check).
-int16_t search_defender(int16_t th, int16_t& pn_out, int16_t& dn_out, uint32_t& hand_out);
+int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& hand_out);
 
 // Index of the entry with the smallest pn (then the smaller tag, then the
 // earlier) in first..last; second_plus_one gets the smallest pn among the
 // others plus one.
 int select_attacker_child(int first, int last, int& second_plus_one);
 // Moves the reply to examine next to index `first`; returns the smallest dn
-// among its rivals (32700 when none).
-int16_t select_defender_child(int first, int last);
+// among its rivals (PN_INFINITE when none).
+int32_t select_defender_child(int first, int last);
 
 // The child's proof hand seen before the attacker's move from `from` that
 // captured a piece of kind `captured_kind` (0 for none).

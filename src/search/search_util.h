@@ -10,8 +10,8 @@
 // Results and lengths saturate at the infinite length so that 16-bit values
 // never wrap.
 inline int16_t sat16(int value) {
-  if (value > PN_INFINITE) return PN_INFINITE;
-  if (value < -PN_INFINITE) return -PN_INFINITE;
+  if (value > LENGTH_INFINITE) return LENGTH_INFINITE;
+  if (value < -LENGTH_INFINITE) return -LENGTH_INFINITE;
   return static_cast<int16_t>(value);
 }
 

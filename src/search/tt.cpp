@@ -21,7 +21,7 @@ uint8_t allow_proof_overwrite = 0;
 
 uint8_t refine_pass = 0;
 int16_t length_limit = 0;
-int16_t node_threshold = 0;
+int32_t node_threshold = 0;
 int16_t proof_len = 0;
 
 uint32_t expansions = 0;
@@ -42,8 +42,8 @@ std::size_t table_bytes(uint32_t entries) {
 }
 
 int16_t clamp16(int value) {
-  if (value > PN_INFINITE) return PN_INFINITE;
-  if (value < -PN_INFINITE) return -PN_INFINITE;
+  if (value > LENGTH_INFINITE) return LENGTH_INFINITE;
+  if (value < -LENGTH_INFINITE) return -LENGTH_INFINITE;
   return static_cast<int16_t>(value);
 }
 
@@ -68,7 +68,7 @@ bool matches_position(const TtEntry& e) {
   return e.check_word == board.board_key.hi || e.check_word == board.path_key;
 }
 
-int store(int side, uint32_t flags_in, int16_t length, int16_t pn, int16_t dn, MoveCode move,
+int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, MoveCode move,
           bool result_store) {
   if (tt_slots == 0) return 0;
   TtEntry* table = tt_tables[side];
@@ -123,10 +123,10 @@ int store(int side, uint32_t flags_in, int16_t length, int16_t pn, int16_t dn, M
   if (r == 2) {
     ++replacements;
     uint32_t home = home_slot();
-    int best_cost = std::numeric_limits<int>::max();
+    int64_t best_cost = std::numeric_limits<int64_t>::max();
     for (int i = 0; i <= PROBE_LIMIT; ++i) {
       const TtEntry& e = table[home + i];
-      int cost = 0;
+      int64_t cost = 0;
       if (e.flags & TT_ON_PATH) cost += 3000;
       if (e.flags & TT_PAWN_DROP_MATE) cost += 500;
       if (e.flags & TT_NOMATE) cost += 2000;
@@ -224,7 +224,7 @@ void tt_release() {
   tt_slots = 0;
 }
 
-bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int16_t& pn_out, int16_t& dn_out) {
+bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out, int32_t& dn_out) {
   hand_out = board.attacker_hand;
   on_path_here = 0;
   on_path_smaller = 0;
@@ -235,10 +235,10 @@ bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int16_t& pn_out
   const uint32_t current = board.attacker_hand & TT_HAND_MASK;
   ProbeKind kind = KIND_NONE;
   const TtEntry* q = nullptr;
-  int best_len = PN_INFINITE;
-  int max_pn = 1;
-  int max_dn = 1;
-  int max_len = -PN_INFINITE;
+  int best_len = LENGTH_INFINITE;
+  int32_t max_pn = 1;
+  int32_t max_dn = 1;
+  int max_len = -LENGTH_INFINITE;
 
   for (int i = 0; i <= PROBE_LIMIT; ++i) {
     const TtEntry& e = run[i];
@@ -254,7 +254,7 @@ bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int16_t& pn_out
       if (e.flags & TT_NOMATE) {
         tt_hint_move = e.best_move;
         pn_out = PN_INFINITE;
-        length_out = PN_INFINITE;
+        length_out = LENGTH_INFINITE;
         dn_out = 0;
         return true;
       }
@@ -331,13 +331,13 @@ bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int16_t& pn_out
 
   if (kind == KIND_NONE) return false;
   tt_hint_move = drop_not_held(q->best_move) ? 0 : q->best_move;
-  pn_out = kind == KIND_PROOF ? 0 : clamp16(max_pn);
+  pn_out = kind == KIND_PROOF ? 0 : max_pn;
   length_out = clamp16(kind == KIND_PROOF ? best_len : max_len);
-  dn_out = kind == KIND_DISPROOF ? 0 : clamp16(max_dn);
+  dn_out = kind == KIND_DISPROOF ? 0 : max_dn;
   return true;
 }
 
-int find_slot(int side, int16_t pn, uint32_t flags_in, uint32_t check_word, TtEntry*& slot) {
+int find_slot(int side, int32_t pn, uint32_t flags_in, uint32_t check_word, TtEntry*& slot) {
   slot = nullptr;
   if (tt_slots == 0) return 2;
   TtEntry* run = tt_tables[side] + home_slot();
@@ -374,11 +374,11 @@ TtEntry* find_on_path(int side, uint32_t hand, uint32_t check_word) {
   return nullptr;
 }
 
-int tt_store(int side, uint32_t flags_in, int16_t length, int16_t pn, int16_t dn, MoveCode move) {
+int tt_store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, MoveCode move) {
   return store(side, flags_in, length, pn, dn, move, false);
 }
 
-int tt_store_result(int side, uint32_t flags_in, int16_t pn, int16_t dn, MoveCode move) {
+int tt_store_result(int side, uint32_t flags_in, int32_t pn, int32_t dn, MoveCode move) {
   return store(side, flags_in, proof_len, pn, dn, move, true);
 }
 

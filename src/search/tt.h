@@ -27,19 +27,19 @@ constexpr int PROBE_LIMIT = 50;
 
 // USI_Hash value used when none (or 0) arrived before the first solve.
 constexpr uint32_t TT_DEFAULT_HASH_MB = 256;
-// Home slots per table for one USI_Hash megabyte: two tables of 16-byte
-// entries then take one mebibyte together.
-constexpr uint32_t TT_ENTRIES_PER_MB = 32768;
+// Home slots per table for one USI_Hash megabyte: two tables of 20-byte
+// entries then take at most one mebibyte together.
+constexpr uint32_t TT_ENTRIES_PER_MB = 26214;
 
 // ---------------------------------------------------------------- types
 
-// One table entry, 16 bytes:
+// One table entry, 20 bytes:
 //
-//   byte 0          4          8       10      12      14      16
-//        +----------+----------+-------+-------+-------+-------+
-//        |check_word|  flags   | best_ |  pn   |  dn   |length |
-//        |  u32     |   u32    | move  |  i16  |  i16  |  i16  |
-//        +----------+----------+-------+-------+-------+-------+
+//   byte 0          4          8          12         16      18      20
+//        +----------+----------+----------+----------+-------+-------+
+//        |check_word|  flags   |    pn    |    dn    | best_ |length |
+//        |  u32     |   u32    |   i32    |   i32    | move  |  i16  |
+//        +----------+----------+----------+----------+-------+-------+
 //
 //   flags:
 //    31      30    29    28         27      26      25      24..20  19..0
@@ -51,12 +51,12 @@ constexpr uint32_t TT_ENTRIES_PER_MB = 32768;
 struct TtEntry {
   uint32_t check_word;  // board_key.hi, or the path key for TT_PATH entries
   uint32_t flags;       // hand (bits 0-24) and flag bits (25-31)
+  int32_t pn;           // 0 = proven, PN_INFINITE = disproven
+  int32_t dn;           // 0 = disproven for the search
   MoveCode best_move;   // 0 = none
-  int16_t pn;           // 0 = proven
-  int16_t dn;           // 0 = disproven
   int16_t length;       // proof: mate length from here; else largest result met below
 };
-static_assert(sizeof(TtEntry) == 16, "a table entry must stay 16 bytes");
+static_assert(sizeof(TtEntry) == 20, "a table entry is 20 bytes: the sizing counts on it");
 
 // ---------------------------------------------------------------- variables
 
@@ -78,7 +78,7 @@ extern uint8_t allow_proof_overwrite;
 // Search state the table reads, written by the driver and the node searches.
 extern uint8_t refine_pass;      // refinement passes so far, 0 before the first proof
 extern int16_t length_limit;     // mate length limit of the refinement passes
-extern int16_t node_threshold;   // threshold of the node most recently expanded
+extern int32_t node_threshold;   // threshold of the node most recently expanded
 extern int16_t proof_len;        // length that tt_store_result writes
 
 // Counters, reset by the driver.
@@ -112,23 +112,23 @@ void tt_bind_out_of_play(uint64_t signature);
 // Looks up the current position in the table of `side`. Always sets
 // hand_out to attacker_hand first (plus flags gathered on the way); when
 // found, fills hand_out, length_out, pn_out, dn_out and tt_hint_move.
-bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int16_t& pn_out, int16_t& dn_out);
+bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out, int32_t& dn_out);
 
 // Probe-run walk for a store under `check_word`. Returns 1 with the entry of
 // the same hand (of the right proof/refinement kind), 0 with the first
 // unused slot, 2 when the whole run was examined without a match (slot is
 // then null).
-int find_slot(int side, int16_t pn, uint32_t flags_in, uint32_t check_word, TtEntry*& slot);
+int find_slot(int side, int32_t pn, uint32_t flags_in, uint32_t check_word, TtEntry*& slot);
 // The entry of this check word and exact hand marked TT_ON_PATH, or null.
 TtEntry* find_on_path(int side, uint32_t hand, uint32_t check_word);
 
 // Writes a result for the current position. flags_in is the PackedHand with
 // the caller's flag bits. Returns 1 when written, 0 when a proof was kept
 // (or there is no table).
-int tt_store(int side, uint32_t flags_in, int16_t length, int16_t pn, int16_t dn, MoveCode move);
+int tt_store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, MoveCode move);
 // Same, with the length taken from proof_len and the on-path release only
 // in refinement passes.
-int tt_store_result(int side, uint32_t flags_in, int16_t pn, int16_t dn, MoveCode move);
+int tt_store_result(int side, uint32_t flags_in, int32_t pn, int32_t dn, MoveCode move);
 
 // Twice the number of pieces by which hand `larger` exceeds hand `smaller`,
 // 0 unless `larger` holds every piece of `smaller`. Flag bits are ignored.

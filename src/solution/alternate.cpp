@@ -57,7 +57,8 @@ void print_report(int ply, MoveCode intended, MoveCode found) {
 
 int16_t mark_solution(int side) {
   uint32_t hand = 0;
-  int16_t length = 0, pn = 0, dn = 0;
+  int16_t length = 0;
+  int32_t pn = 0, dn = 0;
   if (!tt_probe(side, hand, length, pn, dn)) return -1;
   if (pn != 0) return dn != 0 ? -1 : -4;
 

@@ -23,7 +23,7 @@ extern int16_t line_captured_owner[LINE_ARRAY_SIZE];
 // The value of the current solution line (plies less two per leftover piece).
 extern int16_t root_value;
 // One above the threshold of the first proof; bounds local repairs.
-extern uint16_t repair_limit;
+extern uint32_t repair_limit;
 // Node allowance factor of a refinement pass, set with the length limit.
 extern uint16_t refine_node_factor;
 // Set when the previous driver call marked a line (alternate-solution search).

@@ -19,7 +19,8 @@ void record_no_mate(int side) {
     // 1. The table's move, when it can be played.
     MoveCode m = 0;
     uint32_t hand = 0;
-    int16_t length = 0, pn = 0, dn = 0;
+    int16_t length = 0;
+    int32_t pn = 0, dn = 0;
     if (tt_probe(side, hand, length, pn, dn)) {
       last_length = length;
       const MoveCode hint = tt_hint_move;
@@ -39,7 +40,7 @@ void record_no_mate(int side) {
     // 2. Otherwise the generator's first choice.
     if (m == 0) {
       pn_sum = 0;
-      rest_min_pn = PN_INFINITE + 1;  // above every estimate the generation can fold
+      rest_min_pn = PN_INFINITE;  // at or above every estimate the generation can fold
       list_start[u] = static_cast<int16_t>(u + 1);
       node_threshold = PN_INFINITE;
       generate_moves(side, u);
@@ -67,6 +68,6 @@ void record_no_mate(int side) {
     side ^= 1;
     line_unmake(side, solution[k], k);
     tt_hint_move = solution[k];
-    tt_store(side, board.attacker_hand, PN_INFINITE, PN_INFINITE, 0, solution[k]);
+    tt_store(side, board.attacker_hand, LENGTH_INFINITE, PN_INFINITE, 0, solution[k]);
   }
 }

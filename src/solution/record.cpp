@@ -18,7 +18,8 @@ int read_solution(int side) {
   int i = 1;
   for (; i < MOVE_STACK_SIZE; ++i) {
     uint32_t hand = 0;
-    int16_t length = 0, pn = 0, dn = 0;
+    int16_t length = 0;
+  int32_t pn = 0, dn = 0;
     if (!tt_probe(side, hand, length, pn, dn) || pn != 0) break;
     const MoveCode m = tt_hint_move;
     if (m == 0 || !table_move_valid(side, m)) break;

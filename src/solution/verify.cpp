@@ -1,20 +1,27 @@
 #include "solution/verify.h"
 
+#include <algorithm>
+
 #include "movegen/generate.h"
 #include "search/node_search.h"
 #include "search/search_util.h"
 #include "search/tt.h"
 #include "solution/line.h"
+#include "solve/driver.h"
 #include "solve/search_state.h"
 
 namespace {
+
+// Repair thresholds up to here are tried one by one.
+constexpr int32_t REPAIR_STEP_LIMIT = 32699;
+
 
 MoveCode line_moves[LINE_ARRAY_SIZE];
 
 // Scratch generation of the defender's replies at the position before ply
 // `first_record`, listed just above the line's records.
 void generate_defences(int first_record) {
-  proof_len = -PN_INFINITE;
+  proof_len = -LENGTH_INFINITE;
   node_best_move = 0;
   pn_sum = 0;
   list_start[2] = static_cast<int16_t>(first_record);
@@ -23,7 +30,7 @@ void generate_defences(int first_record) {
 
 }  // namespace
 
-int verify_solution(int side, int16_t& status) {
+int verify_solution(int side, int32_t& status) {
   const int16_t entry_value = root_value;
   length_limit = 2999;
   allow_proof_overwrite = 1;
@@ -37,7 +44,8 @@ int verify_solution(int side, int16_t& status) {
   // Forward walk along the best moves.
   for (;; ++i) {
     uint32_t hand = 0;
-    int16_t length = 0, pn = 0, dn = 0;
+    int16_t length = 0;
+    int32_t pn = 0, dn = 0;
     if (tt_probe(side, hand, length, pn, dn)) {
       if (on_path_here) {
         // The line comes back to itself: not a proof.
@@ -104,19 +112,23 @@ int verify_solution(int side, int16_t& status) {
 
   // Local repair where the line broke.
   if (status != 0 && i < MOVE_STACK_SIZE && !last_on_path) {
-    for (int t = 1; t < repair_limit && stop_reason == STOP_NONE; ++t) {
+    // One threshold at a time while they are small; past that they grow
+    // like the root's, so that a high first proof does not cost a search
+    // per threshold.
+    for (int32_t t = 1; int64_t{t} < repair_limit && stop_reason == STOP_NONE;
+         t = t < REPAIR_STEP_LIMIT ? t + 1 : std::max(t + 1, next_root_threshold(status))) {
       list_start[i] = static_cast<int16_t>(i);
       reopen_main_line = 1;
-      int16_t dn = 0;
+      int32_t dn = 0;
       uint32_t hand = 0;
-      root_value = side == OWNER_ATTACKER ? search_attacker(static_cast<int16_t>(t), status, dn, hand)
-                                          : search_defender(static_cast<int16_t>(t), status, dn, hand);
+      root_value = side == OWNER_ATTACKER ? search_attacker(t, status, dn, hand)
+                                          : search_defender(t, status, dn, hand);
       reopen_main_line = 0;
       if (status == 0) {
         changed = 1;
         break;
       }
-      if (status >= repair_limit) break;
+      if (int64_t{status} >= repair_limit) break;
     }
   }
   // A broken line is unproven, never disproven: the driver searches on.
@@ -164,7 +176,8 @@ int verify_solution(int side, int16_t& status) {
     tt_store(mover, board.attacker_hand, sat16(root_value - k + 1), 0, PN_INFINITE, m);
     if (changed) {
       uint32_t hand = 0;
-      int16_t length = 0, pn = 0, dn = 0;
+      int16_t length = 0;
+    int32_t pn = 0, dn = 0;
       tt_probe(mover, hand, length, pn, dn);
       if ((hand & TT_HAND_MASK) != board.attacker_hand)
         tt_store(mover, hand, sat16(root_value - k + 1 + hand_excess(board.attacker_hand, hand)), 0, PN_INFINITE, m);

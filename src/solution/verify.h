@@ -9,4 +9,4 @@
 // the root's proof number (0 on entry; 0 on return when the whole line is
 // proven, positive when it is not). Returns 1 when the line or its length
 // changed. The board is back at the root on return.
-int verify_solution(int side, int16_t& status);
+int verify_solution(int side, int32_t& status);

@@ -27,7 +27,8 @@ bool stable_once = false;
 
 bool root_proven_in_table() {
   uint32_t hand = 0;
-  int16_t length = 0, pn = 0, dn = 0;
+  int16_t length = 0;
+  int32_t pn = 0, dn = 0;
   return tt_probe(0, hand, length, pn, dn) && pn == 0;
 }
 
@@ -38,7 +39,8 @@ void read_out_solution() {
   int side = 0;
   while (i < MOVE_STACK_SIZE) {
     uint32_t hand = 0;
-    int16_t length = 0, pn = 0, dn = 0;
+    int16_t length = 0;
+    int32_t pn = 0, dn = 0;
     if (!tt_probe(side, hand, length, pn, dn) || pn != 0 || tt_hint_move == 0) break;
     if (!table_move_valid(side, tt_hint_move)) break;
     solution[i] = tt_hint_move;
@@ -57,9 +59,9 @@ void read_out_solution() {
 
 }  // namespace
 
-int16_t next_root_threshold(int pn) {
-  const int next = pn + 1 + std::max(pn - 50, 0) / 10;
-  return static_cast<int16_t>(std::min(next, static_cast<int>(MAX_ROOT_THRESHOLD)));
+int32_t next_root_threshold(int64_t pn) {
+  const int64_t next = pn + 1 + std::max<int64_t>(pn - 50, 0) / 10;
+  return static_cast<int32_t>(std::min<int64_t>(next, MAX_ROOT_THRESHOLD));
 }
 
 void driver_clock_step() { write_progress(PERIODIC); }
@@ -122,7 +124,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
   solve_result = RESULT_TIMEOUT;
 
   // C. Iteration.
-  int16_t pn = 1, dn = 1;
+  int32_t pn = 1, dn = 1;
   while (true) {
     uint32_t hand = 0;
     trial_drop_piece = 0;
@@ -133,7 +135,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
     if (pn == 0 && stop_reason == STOP_NONE) {
       // C3. Verify the proof.
       solve_result = RESULT_MATE;
-      if (refine_pass == 0) repair_limit = static_cast<uint16_t>(root_threshold + 1);
+      if (refine_pass == 0) repair_limit = static_cast<uint32_t>(root_threshold) + 1;
       verify_calls = 0;
       int changed = verify_solution(0, pn);
       while (changed != 0) {
@@ -187,7 +189,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
     } else {
       // C6. No proof, or a stop came with it.
       if (refine_pass > 0 &&
-          (root_threshold >= repair_limit ||
+          (int64_t{root_threshold} >= repair_limit ||
            static_cast<int64_t>(expansions) >
                static_cast<int64_t>(refine_node_factor) * root_threshold + 9999 ||
            refine_pass > MAX_REFINE_PASSES || stop_reason == STOP_BUDGET)) {
@@ -203,7 +205,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
 
     // C7. Next threshold.
     if (next_threshold) {
-      if (dn == 0 && pn >= PN_INFINITE) break;
+      if (pn >= PN_INFINITE) break;  // disproven
       if (root_threshold >= MAX_ROOT_THRESHOLD || pn >= MAX_ROOT_THRESHOLD) break;
       root_threshold = next_root_threshold(pn);
       driver_clock_step();

@@ -20,7 +20,7 @@ extern uint32_t last_report_ms;   // time of the last progress line
 // fuzz targets use it to bound a solve without depending on the clock.
 extern uint32_t node_budget;
 
-extern int16_t root_threshold;  // threshold of the current root search
+extern int32_t root_threshold;  // threshold of the current root search
 extern int32_t reported_depth;  // 0 until the first proof, then its threshold
 extern int16_t mate_length;     // moves of the solution read out
 

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "position/board.h"
 #include "position/sfen.h"
+#include "search/tt.h"
 #include "solve/go_mate.h"
 #include "usi/command_queue.h"
 #include "usi/options.h"
@@ -122,9 +123,11 @@ static void handle_setoption(std::string_view line) {
   if (line_matches_word(line, "setoption name USI_Ponder value true")) return;
   if (line_matches_word(line, "setoption name USI_Ponder value false")) return;
   if (line_starts_with(line, hash_prefix)) {
-    // Entries per table; the value wraps at 32 bits like the table size.
+    // Entries per table. A size beyond 32 bits of entries saturates: the
+    // allocation then halves it down to what the machine holds.
     uint32_t megabytes = static_cast<uint32_t>(parse_integer(line.substr(hash_prefix.size())));
-    engine_options.table_entries = megabytes << 15;
+    const uint64_t entries = uint64_t{megabytes} * TT_ENTRIES_PER_MB;
+    engine_options.table_entries = entries > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(entries);
     return;
   }
   if (line_starts_with(line, yotsume_prefix)) {

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 struct EngineOptions {
-  uint32_t table_entries;          // USI_Hash value * 32768 (wrapping), 0 = not set
+  uint32_t table_entries;          // USI_Hash value * TT_ENTRIES_PER_MB (saturating), 0 = not set
   bool alternate_search_enabled;   // Do_YoTsume_Search
   int32_t alternate_time_seconds;  // YoTsume_Second
 };

@@ -134,7 +134,8 @@ TEST_F(TableState, AnotherSetOfPiecesOutOfPlayStartsFreshTables) {
   tt_bind_out_of_play(pieces_out_of_play());
   ASSERT_EQ(tt_store(0, board.attacker_hand, 1, 0, PN_INFINITE, 0), 1);
   uint32_t hand = 0;
-  int16_t length = 0, pn = 0, dn = 0;
+  int16_t length = 0;
+  int32_t pn = 0, dn = 0;
   // The same pieces out of play keep the entry.
   tt_bind_out_of_play(pieces_out_of_play());
   EXPECT_TRUE(tt_probe(0, hand, length, pn, dn));

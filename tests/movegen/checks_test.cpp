@@ -37,7 +37,7 @@ TEST_F(CheckGeneration, EmissionOrderAndEstimates) {
     EXPECT_EQ(moves[i].pn, expected_pn[i]) << moves[i].usi;
     EXPECT_EQ(moves[i].dn, 1) << moves[i].usi;
     EXPECT_EQ(moves[i].tag, 0) << moves[i].usi;
-    EXPECT_EQ(moves[i].length, -PN_INFINITE) << moves[i].usi;
+    EXPECT_EQ(moves[i].length, -LENGTH_INFINITE) << moves[i].usi;
   }
 }
 

@@ -82,11 +82,11 @@ class EvasionProbe : public ::testing::Test {
     for (uint32_t& key : main_line_keys) key = 0;
   }
 
-  static std::vector<Listed> generate(int16_t threshold = 100) {
+  static std::vector<Listed> generate(int32_t threshold = 100) {
     node_threshold = threshold;
     pn_sum = 0;
     pn_sum_b = 0;
-    node_len = PN_INFINITE;
+    node_len = LENGTH_INFINITE;
     proof_hand = 0;
     proof_len = 0;
     drop_mate_seen = 0;
@@ -111,7 +111,7 @@ class EvasionProbe : public ::testing::Test {
 
   // Stores an entry for the position after the defender's move from/to and
   // returns that position's path key.
-  static uint32_t store_child(int from, int to, uint32_t flags, int16_t length, int16_t pn, int16_t dn,
+  static uint32_t store_child(int from, int to, uint32_t flags, int16_t length, int32_t pn, int32_t dn,
                               MoveCode best = 0) {
     const Move move{static_cast<uint8_t>(from), static_cast<uint8_t>(to)};
     int16_t captured = 0;
@@ -331,7 +331,7 @@ TEST_F(EvasionProbe, ReopenAtTheLastPlyStaysInBounds) {
 
 // ------------------------------------------------------------ saturation
 
-// A child with pn 32700 saturates the node: nothing after it is listed, but
+// A disproven child saturates the node: nothing after it is listed, but
 // every legal defence still counts, and each drop square tries one kind only
 // (the defender also holds a silver).
 TEST_F(EvasionProbe, SaturatedNodeListsNothingMore) {
@@ -347,15 +347,15 @@ TEST_F(EvasionProbe, SaturatedNodeListsNothingMore) {
   EXPECT_EQ(no_legal_evasion, 0);
 }
 
-// A known drop child with pn 32700 gets one more for the drop, computed
-// without overflow and limited to what the sum can still take.
-TEST_F(EvasionProbe, KnownDropIsLimitedToTheRemainingSum) {
+// A known disproven drop child stays infinite: one more for the drop must
+// neither wrap nor turn it finite.
+TEST_F(EvasionProbe, KnownDisprovenDropStaysInfinite) {
   setup_position(LANCE_CHECK);
   store_child(PAWN_DROP, sq(5, 3), board.attacker_hand, 0, PN_INFINITE, 1);
   const std::vector<Listed> listed = generate();
   ASSERT_EQ(listed.size(), 7u);
   EXPECT_EQ(listed[6].move, "P*5c");
-  EXPECT_EQ(listed[6].pn, PN_INFINITE - 6);
+  EXPECT_EQ(listed[6].pn, PN_INFINITE);
   EXPECT_EQ(pn_sum, PN_INFINITE);
   EXPECT_EQ(nodes, 8u);
 }

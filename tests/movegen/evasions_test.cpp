@@ -59,7 +59,7 @@ class Evasions : public ::testing::Test {
     node_threshold = 100;
     pn_sum = 0;
     pn_sum_b = 0;
-    node_len = PN_INFINITE;
+    node_len = LENGTH_INFINITE;
     proof_hand = 0;
     proof_len = 0;
     drop_mate_seen = 0;

@@ -104,15 +104,15 @@ struct Generated {
 };
 
 // The accumulators as the node searches set them before generating.
-void set_accumulators(int side, int16_t threshold, int16_t start_pn_sum) {
+void set_accumulators(int side, int32_t threshold, int32_t start_pn_sum) {
   node_threshold = threshold;
   rest_min_pn = PN_INFINITE;
   rest_dn_sum = 0;
-  node_len = side == OWNER_ATTACKER ? 0 : PN_INFINITE;
+  node_len = side == OWNER_ATTACKER ? 0 : LENGTH_INFINITE;
   pn_sum = start_pn_sum;
   pn_sum_b = start_pn_sum;
   proof_hand = 0;
-  proof_len = -PN_INFINITE;
+  proof_len = -LENGTH_INFINITE;
   drop_mate_seen = 0;
   promo_flagged = 0;
   no_legal_evasion = 1;
@@ -151,7 +151,7 @@ bool same_board(const BoardImage& a, const BoardImage& b) {
          a.path_key == b.path_key && a.hand == b.hand && a.ply == b.ply;
 }
 
-Generated run_generator(int side, int16_t threshold, int16_t start_pn_sum, const std::string& where, Report& report) {
+Generated run_generator(int side, int32_t threshold, int32_t start_pn_sum, const std::string& where, Report& report) {
   const int level = board.depth;
   list_start[level] = 0;
   set_accumulators(side, threshold, start_pn_sum);
@@ -249,7 +249,7 @@ void expect_tried(const Generated& g, size_t expected, const std::string& what, 
 
 // The attacker's generation at the current ply against the reference;
 // returns the reference's legal checks.
-std::vector<MoveCode> cross_check_attacker(const std::string& where_in, int16_t low_threshold, Report& report) {
+std::vector<MoveCode> cross_check_attacker(const std::string& where_in, int32_t low_threshold, Report& report) {
   const Position pos = Position::from_board();
   const std::string where = where_in + "\n    position: " + rules_reference::to_sfen(pos, 0);
   const std::vector<MoveCode> checks = rules_reference::legal_checks(pos, 0);

@@ -70,7 +70,8 @@ TEST_F(NodeSearch, NoCheckAndNoMateAreDisproven) {
   EXPECT_GE(r.pn, PN_INFINITE);
   EXPECT_EQ(r.result, 1);
   uint32_t hand;
-  int16_t len, pn, dn;
+  int16_t len;
+  int32_t pn, dn;
   EXPECT_FALSE(tt_probe(0, hand, len, pn, dn)) << "a node without checks is not stored";
 
   // Only repeated checks: no mate.
@@ -91,7 +92,7 @@ TEST_F(NodeSearch, RepetitionOnThePathFailsTheAttacker) {
   setup_position("8k/9/7G1/9/9/9/9/9/9 b G2r2b2g4s4n4l18p 1");
   reset_search_counters();
   tt_store(0, board.attacker_hand | TT_ON_PATH, 0, 5, 0, 0);
-  int16_t pn, dn;
+  int32_t pn, dn;
   uint32_t hand;
   int16_t result = search_attacker(7, pn, dn, hand);
   EXPECT_EQ(pn, 7);
@@ -114,7 +115,7 @@ TEST_F(NodeSearch, ThresholdSplitBetweenBestAndSecond) {
   EXPECT_EQ(select_attacker_child(0, 2, second_plus_one), 2);
   EXPECT_EQ(second_plus_one, 3);
   EXPECT_EQ(select_attacker_child(0, 0, second_plus_one), 0);
-  EXPECT_EQ(second_plus_one, PN_INFINITE + 1);
+  EXPECT_EQ(second_plus_one, PN_INFINITE);  // no rival: infinite, never wrapped
 }
 
 TEST_F(NodeSearch, UnwindingTheProofHand) {
@@ -170,7 +171,7 @@ TEST_F(NodeSearch, DeepLinesEndAtTheLevelStorage) {
   reset_search_counters();
   board.ply = MAX_NODE_PLY + 1;
   board.depth = MAX_NODE_PLY + 2;
-  int16_t pn, dn;
+  int32_t pn, dn;
   uint32_t hand;
   search_attacker(5, pn, dn, hand);
   EXPECT_EQ(pn, 5);

@@ -43,8 +43,8 @@ struct ProbeResult {
   bool found;
   uint32_t hand;
   int16_t length;
-  int16_t pn;
-  int16_t dn;
+  int32_t pn;
+  int32_t dn;
 };
 
 ProbeResult probe(int side) {
@@ -81,8 +81,7 @@ class TtTest : public ::testing::Test {
   // never produce by itself.
   static void put(int side, int i, uint32_t check_word, uint32_t flags, MoveCode move, int pn, int dn,
                   int length) {
-    slot(side, i) = TtEntry{check_word, flags | TT_USED, move, static_cast<int16_t>(pn),
-                            static_cast<int16_t>(dn), static_cast<int16_t>(length)};
+    slot(side, i) = TtEntry{check_word, flags | TT_USED, pn, dn, move, static_cast<int16_t>(length)};
   }
   // Another position's entry in this run.
   static void put_other(int side, int i, int pn, uint32_t flags = 0, int length = 0) {
@@ -145,7 +144,7 @@ TEST_F(TtAllocation, OptionSizeIsReadOnceAndDefaultApplies) {
   tt_release();
   engine_options.table_entries = 0;  // no USI_Hash, or 0
   ASSERT_TRUE(tt_allocate());
-  EXPECT_EQ(tt_slots, 256u * 32768u);
+  EXPECT_EQ(tt_slots, 256u * 26214u);
 }
 
 TEST_F(TtAllocation, NoTableIsReportedAndRetriedLater) {
@@ -310,7 +309,7 @@ TEST_F(TtTest, NoMateAndPathEntriesAnswerAtOnce) {
   put(0, 1, hi, ONE_GOLD, code(3, 4), 0, 32700, 3);
   ProbeResult r = probe(0);
   ASSERT_TRUE(r.found);
-  EXPECT_EQ(r.pn, 32700);
+  EXPECT_EQ(r.pn, PN_INFINITE);
   EXPECT_EQ(r.dn, 0);
   EXPECT_EQ(r.length, 32700);
   EXPECT_EQ(tt_hint_move, code(1, 2));

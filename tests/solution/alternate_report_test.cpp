@@ -56,14 +56,14 @@ class AlternateReport : public testing::Test {
     list[moves.size() + 1] = end;
   }
 
-  std::string report(int16_t status) {
+  std::string report(int32_t status) {
     testing::internal::CaptureStdout();
     report_alternate_solution(0, status);
     return testing::internal::GetCapturedStdout();
   }
 
   // Probes the position after `moves` for the side to move there.
-  bool probe_after(const std::vector<std::string>& moves, int16_t& pn, int16_t& dn, MoveCode& hint) {
+  bool probe_after(const std::vector<std::string>& moves, int32_t& pn, int32_t& dn, MoveCode& hint) {
     std::vector<MoveCode> codes;
     std::vector<std::pair<int16_t, int16_t>> captures;
     for (size_t i = 0; i < moves.size(); ++i) {
@@ -93,7 +93,7 @@ TEST_F(AlternateReport, LineNamesBothMovesAndBarsTheBranchUntilTheRoundsEnd) {
   EXPECT_EQ(first_alternate_ply, 3);
 
   // The gold drop ends the alternate line: its bar carries no move.
-  int16_t pn = 0, dn = 0;
+  int32_t pn = 0, dn = 0;
   MoveCode hint = -1;
   ASSERT_TRUE(probe_after({"9g9f", "9c9d", "G*2b"}, pn, dn, hint));
   EXPECT_EQ(dn, 0);
@@ -120,7 +120,7 @@ TEST_F(AlternateReport, BarOfAContinuingAlternateCarriesItsNextMove) {
   root_value = 3;
   EXPECT_EQ(report(0), to_cp932("info string Another solution was found at 1 ply.(2c2b+ -> G*2b)  "
                                 "1手目に余詰が見つかりました。(２二銀成(23) -> ２二金打)\n"));
-  int16_t pn = 0, dn = 0;
+  int32_t pn = 0, dn = 0;
   MoveCode hint = 0;
   ASSERT_TRUE(probe_after({"G*2b"}, pn, dn, hint));
   EXPECT_EQ(dn, 0);
@@ -142,7 +142,7 @@ TEST_F(AlternateReport, NothingPastTheEndOfTheFoundLineCounts) {
   EXPECT_EQ(report(1), "");
   EXPECT_EQ(first_alternate_ply, 0);
   // The intended line is stored back all the same.
-  int16_t pn = 1, dn = 0;
+  int32_t pn = 1, dn = 0;
   MoveCode hint = 0;
   ASSERT_TRUE(probe_after({"9g9f"}, pn, dn, hint));
   EXPECT_EQ(pn, 0);
@@ -200,7 +200,8 @@ TEST_F(MarkSolution, MarksTheLineAndReportRestoresIt) {
   make_move(0, move_of(line[0]), cp1, co1);
   make_move(1, move_of(line[1]), cp2, co2);
   uint32_t hand = 0;
-  int16_t length = 0, pn = 0, dn = 0;
+  int16_t length = 0;
+  int32_t pn = 0, dn = 0;
   ASSERT_TRUE(tt_probe(0, hand, length, pn, dn));
   EXPECT_EQ(dn, 0);
   unmake_move(1, move_of(line[1]), cp2, co2);

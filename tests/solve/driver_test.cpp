@@ -14,7 +14,12 @@ TEST(Driver, ThresholdGrowth) {
   EXPECT_EQ(next_root_threshold(60), 62);
   EXPECT_EQ(next_root_threshold(150), 161);
   EXPECT_EQ(next_root_threshold(1000), 1096);
-  EXPECT_EQ(next_root_threshold(32698), MAX_ROOT_THRESHOLD);
+  // Past the old 16-bit cap the same formula goes on, in 64 bits, and stops
+  // just below infinity.
+  EXPECT_EQ(next_root_threshold(32698), 35963);
+  EXPECT_EQ(next_root_threshold(2000000000), MAX_ROOT_THRESHOLD);
+  EXPECT_EQ(next_root_threshold(MAX_ROOT_THRESHOLD), MAX_ROOT_THRESHOLD);
+  EXPECT_LT(MAX_ROOT_THRESHOLD, PN_INFINITE);
 }
 
 TEST(Driver, MirrorSymmetry) {

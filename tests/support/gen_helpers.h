@@ -47,11 +47,11 @@ inline void setup_root(const std::string& sfen) {
 
 // Accumulators as the attacker node search sets them.
 inline void reset_attacker_accumulators(int threshold) {
-  node_threshold = static_cast<int16_t>(threshold);
+  node_threshold = threshold;
   rest_min_pn = PN_INFINITE;
   rest_dn_sum = 0;
   node_len = 0;
-  proof_len = -PN_INFINITE;
+  proof_len = -LENGTH_INFINITE;
   pn_sum = pn_sum_b = 0;
   proof_hand = 0;
   drop_mate_seen = 0;
@@ -59,11 +59,11 @@ inline void reset_attacker_accumulators(int threshold) {
 
 // Accumulators as the defender node search sets them.
 inline void reset_defender_accumulators(int threshold) {
-  node_threshold = static_cast<int16_t>(threshold);
-  proof_len = -PN_INFINITE;
+  node_threshold = threshold;
+  proof_len = -LENGTH_INFINITE;
   pn_sum = pn_sum_b = 0;
   proof_hand = 0;
-  node_len = PN_INFINITE;
+  node_len = LENGTH_INFINITE;
   drop_mate_seen = 0;
   no_legal_evasion = 1;
 }

@@ -10,12 +10,13 @@
 #include "position/make_move.h"
 #include "search/node_search.h"
 #include "search/tt.h"
+#include "solve/driver.h"
 #include "solve/search_state.h"
 #include "support/gen_helpers.h"
 
 struct LoopResult {
-  int16_t pn = 1;
-  int16_t dn = 1;
+  int32_t pn = 1;
+  int32_t dn = 1;
   int16_t result = 0;
   uint32_t hand = 0;
   uint32_t nodes = 0;
@@ -52,10 +53,9 @@ inline LoopResult solve_first_pass(int max_iterations = 100000) {
     ++r.iterations;
     r.result = search_attacker(root_threshold, r.pn, r.dn, r.hand);
     if (r.pn == 0) break;
-    if (r.dn == 0 && r.pn >= PN_INFINITE) break;
-    if (root_threshold >= 32699 || r.pn >= 32699) break;
-    int next = r.pn + 1 + std::max(r.pn - 50, 0) / 10;
-    root_threshold = static_cast<int16_t>(std::min(next, 32699));
+    if (r.pn >= PN_INFINITE) break;
+    if (root_threshold >= MAX_ROOT_THRESHOLD || r.pn >= MAX_ROOT_THRESHOLD) break;
+    root_threshold = next_root_threshold(r.pn);
   }
   r.nodes = nodes;
   return r;
@@ -67,7 +67,8 @@ inline std::vector<MoveCode> table_line(int max_plies = 200) {
   std::vector<std::pair<int16_t, int16_t>> captures;
   int side = 0;
   uint32_t hand;
-  int16_t len, pn, dn;
+  int16_t len;
+  int32_t pn, dn;
   while (static_cast<int>(line.size()) < max_plies && tt_probe(side, hand, len, pn, dn) && pn == 0 &&
          tt_hint_move != 0) {
     MoveCode m = tt_hint_move;

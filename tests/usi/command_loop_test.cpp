@@ -204,15 +204,17 @@ TEST_F(CommandLoopTest, GoMateSetsFlippedFromLastPosition) {
 
 TEST_F(CommandLoopTest, OptionValues) {
   handle_command("setoption name USI_Hash value 64");
-  EXPECT_EQ(engine_options.table_entries, 2097152u);
-  handle_command("setoption name USI_Hash value -1");
-  EXPECT_EQ(engine_options.table_entries, 0xFFFF8000u);
-  handle_command("setoption name USI_Hash value 131072");  // 2^17 << 15 wraps to 0
-  EXPECT_EQ(engine_options.table_entries, 0u);
+  EXPECT_EQ(engine_options.table_entries, 64u * 26214u);
+  handle_command("setoption name USI_Hash value -1");  // 2^32 - 1 MB saturates
+  EXPECT_EQ(engine_options.table_entries, 0xFFFFFFFFu);
+  handle_command("setoption name USI_Hash value 163843");  // past 32 bits of entries
+  EXPECT_EQ(engine_options.table_entries, 0xFFFFFFFFu);
+  handle_command("setoption name USI_Hash value 163842");  // just below
+  EXPECT_EQ(engine_options.table_entries, 163842u * 26214u);
   handle_command("setoption name USI_Hash value   16mb");
-  EXPECT_EQ(engine_options.table_entries, 16u * 32768u);
+  EXPECT_EQ(engine_options.table_entries, 16u * 26214u);
   handle_command("setoption name USI_Hash value 999999999999999999999999999");
-  EXPECT_EQ(engine_options.table_entries, 0xFFFF8000u);
+  EXPECT_EQ(engine_options.table_entries, 0xFFFFFFFFu);
 
   handle_command("setoption name Do_YoTsume_Search value true");
   EXPECT_TRUE(engine_options.alternate_search_enabled);
