@@ -7,6 +7,7 @@
 #include "movegen/attack.h"
 #include "movegen/generate.h"
 #include "movegen/probe_make.h"
+#include "position/make_move.h"
 #include "movegen/step_tables.h"
 #include "position/keys.h"
 #include "search/defence.h"
@@ -160,7 +161,13 @@ int probe_evasion(int from, int to) {
     if ((probe_flags & TT_PAWN_DROP_MATE) != 0) drop_mate_seen = 1;
 
     if (on_path_here) {
-      // Repetition of a position being searched: a refutation for now.
+      // Back to a position on the path: the defender escapes by repetition,
+      // on this path only.
+      const int at = repeated_ply();
+      if (at >= 0) {
+        child_pn = PN_INFINITE;
+        child_dependency = static_cast<int16_t>(at);
+      }
       child_dn = 0;
       pn_sum = pn_add(pn_sum, child_pn);
       pn_sum_b = PN_INFINITE;

@@ -17,6 +17,7 @@ uint32_t nodes;
 
 int32_t child_pn;
 int32_t child_dn;
+int16_t child_dependency = NO_DEPENDENCY;
 int16_t child_tag;
 uint32_t probe_flags;
 
@@ -224,6 +225,8 @@ int push_entry(int from, int to, int16_t length) {
   cur_entry->pn = child_pn;
   cur_entry->dn = child_dn;
   cur_entry->tag = child_tag;
+  cur_entry->dependency = child_dependency;
+  child_dependency = NO_DEPENDENCY;
   ++list_start[gen_level + 1];
   cur_entry = entry_at(list_start[gen_level + 1]);
   return 1;

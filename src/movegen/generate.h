@@ -29,6 +29,7 @@ extern uint32_t nodes;
 extern int32_t child_pn;
 extern int32_t child_dn;
 extern int16_t child_tag;
+extern int16_t child_dependency;  // reset to NO_DEPENDENCY by push_entry
 extern uint32_t probe_flags;  // the child's hand word with flags, from tt_probe
 
 // Restricted mode (a free interposition being tried): the admitted checks.

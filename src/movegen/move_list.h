@@ -20,6 +20,9 @@ inline int32_t pn_add(int64_t a, int64_t b) {
   return sum > PN_SUM_CAP ? PN_SUM_CAP : static_cast<int32_t>(sum);
 }
 
+// A disproof that rests on no position of the current path.
+constexpr int16_t NO_DEPENDENCY = 32767;
+
 constexpr int MOVE_ENTRIES_SIZE = 10000;
 constexpr int LIST_LEVELS = 2000;
 
@@ -32,7 +35,7 @@ struct MoveEntry {
   int32_t pn;        // child's proof number estimate
   int32_t dn;        // child's disproof number estimate
   int16_t tag;       // ordering tag: -3, -2 futile recapture, -1 capture, 0, 1..8 king distance
-  int16_t aux;       // scratch of the node searches
+  int16_t dependency;  // pn infinite: shallowest path ply the disproof rests on
 };
 
 extern MoveEntry move_entries[MOVE_ENTRIES_SIZE];

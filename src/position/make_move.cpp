@@ -76,9 +76,23 @@ void drop_piece(int owner, int piece, int hand_sq, int to, int mode) {
   }
 }
 
+PathPosition path_positions[MOVE_STACK_SIZE];
+
+int repeated_ply() {
+  for (int at = board.ply - 2; at >= 0; at -= 2) {
+    if (at >= MOVE_STACK_SIZE) continue;
+    const PathPosition& p = path_positions[at];
+    if (p.key.lo == board.board_key.lo && p.key.hi == board.board_key.hi && hand_contains(p.hand, board.attacker_hand))
+      return at;
+  }
+  return -1;
+}
+
 void make_move(int16_t side, const Move& move, int16_t& captured_piece, int16_t& captured_owner) {
   const int from = move.from;
   const int to = move.to & SQUARE_MASK;
+  if (static_cast<unsigned>(board.ply) < static_cast<unsigned>(MOVE_STACK_SIZE))
+    path_positions[board.ply] = PathPosition{board.board_key, board.attacker_hand};
   ++board.depth;
   const int ply = ++board.ply;
 

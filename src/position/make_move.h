@@ -32,6 +32,18 @@
 #include "position/board.h"
 #include "position/types.h"
 
+// The position from which the move of each ply was made: the path that
+// repetitions are looked for on.
+struct PathPosition {
+  HashKey key;
+  PackedHand hand;
+};
+extern PathPosition path_positions[MOVE_STACK_SIZE];
+
+// The latest earlier ply with the same side to move, the same board and an
+// attacker hand holding at least the current one; -1 when there is none.
+int repeated_ply();
+
 constexpr int DROP_MODE_DROP = 1;
 constexpr int DROP_MODE_TAKE_BACK = 2;
 

@@ -11,6 +11,18 @@
 #include "solve/progress.h"
 #include "solve/search_state.h"
 
+int16_t disproof_dependency = NO_DEPENDENCY;
+
+void repetition_answer(int at, int32_t th, int32_t& pn_out, int32_t& dn_out) {
+  pn_out = at >= 0 ? PN_INFINITE : th;
+  dn_out = 0;
+  disproof_dependency = at >= 0 ? static_cast<int16_t>(at) : NO_DEPENDENCY;
+}
+
+int32_t storable_pn(int32_t pn, int32_t th, int16_t dependency) {
+  return pn >= PN_INFINITE && dependency < board.ply ? th : pn;
+}
+
 bool node_entry_check() {
   clock_check();
   if (platform_elapsed_since(last_report_ms) >= 1000) write_progress(PERIODIC);
@@ -58,6 +70,7 @@ uint32_t unwind_proof_hand(uint32_t hand, int from, int captured_kind) {
 
 int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& hand_out) {
   // 1. Entry: clock, progress, stop; and the end of the level storage.
+  disproof_dependency = NO_DEPENDENCY;
   if (node_answers_at_entry(th, pn_out, dn_out, hand_out)) return 0;
   const int depth = board.depth;
 
@@ -65,9 +78,8 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
   if (tt_probe(0, hand_out, proof_len, pn_out, dn_out)) {
     if (pn_out == 0) return sat16(depth + proof_len - 1);
     if (on_path_here) {
-      // A repetition fails the attacker for this threshold.
-      pn_out = th;
-      dn_out = 0;
+      // A repetition: the attacker fails on this path.
+      repetition_answer(repeated_ply(), th, pn_out, dn_out);
       return 1;
     }
     if (pn_out >= th) return sat16(proof_len + 1);
@@ -132,6 +144,7 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
     retry = false;
     MoveEntry& best = move_entries[best_index];
     best.length = search_defender(child_th, best.pn, best.dn, child_hand);
+    best.dependency = disproof_dependency;
     unmake_move(0, entry_move(best), captured_piece, captured_owner);
 
     if (best.pn == 0) {
@@ -183,6 +196,12 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
     dn_out = dn;
     if (pn_out <= 0) pn_out = 1;
   }
+  // Disproven only when every check is; the disproof rests on all of them.
+  int16_t dependency = NO_DEPENDENCY;
+  if (pn_out >= PN_INFINITE) {
+    for (int i = first; i < end; ++i) dependency = std::min(dependency, move_entries[i].dependency);
+    if (dependency >= board.ply) dependency = NO_DEPENDENCY;
+  }
 
   // 9. Exit.
   if (stop_reason != STOP_NONE) {
@@ -201,11 +220,14 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
   } else {
     proof_len = sat16(best_result);
   }
-  tt_store_result(0, board.attacker_hand | (hand_out & (TT_PAWN_DROP_MATE | TT_FUTILE)), pn_out, dn_out, best_move);
+  const int32_t stored_pn = storable_pn(pn_out, th, dependency);
+  tt_store_result(0, board.attacker_hand | (hand_out & (TT_PAWN_DROP_MATE | TT_FUTILE)), stored_pn,
+                  stored_pn == pn_out ? dn_out : 1, best_move);
   if (proven) {
     if (store_proof_hands && hand_out != board.attacker_hand)
       tt_store(0, hand_out, sat16(proof_len + hand_excess_over_current(hand_out)), 0, dn_out, best_move);
     return sat16(best_result);
   }
+  disproof_dependency = dependency;
   return sat16(best_result + 1);
 }

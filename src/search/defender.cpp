@@ -107,6 +107,7 @@ uint32_t and_proof_hand() {
 
 int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& hand_out) {
   // 1. Entry: clock, progress, stop; and the end of the level storage.
+  disproof_dependency = NO_DEPENDENCY;
   if (node_answers_at_entry(th, pn_out, dn_out, hand_out)) return 0;
   const int depth = board.depth;
   const int ply = board.ply;
@@ -129,8 +130,8 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
       return sat16(depth + proof_len - 1);
     }
     if (on_path_here) {
-      pn_out = th;
-      dn_out = 0;
+      // A repetition: the defender escapes on this path.
+      repetition_answer(repeated_ply(), th, pn_out, dn_out);
       return 1;
     }
     if (pn_out >= th) return sat16(proof_len + 1);
@@ -191,6 +192,8 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
 
   // 7. Replies.
   bool all_futile = true;
+  // One disproven reply disproves the node: the one resting least on the path.
+  int16_t dependency = 0;
   pn_out = pn_sum;
   if (pn_sum >= th) {
     // Fails without search: the easiest escape decides the disproof number.
@@ -200,6 +203,7 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
     for (int i = first; i < end; ++i) {
       const MoveEntry& e = move_entries[i];
       if (e.pn <= 0) continue;
+      if (e.pn >= PN_INFINITE) dependency = std::max(dependency, e.dependency);
       dn = std::min(dn, e.dn);
       if (e.length < best_result) {
         best_result = e.length;
@@ -274,6 +278,7 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
         p.length = search_attacker(c, p.pn, p.dn, child_hand);
         all_futile = false;
       }
+      p.dependency = disproof_dependency;
 
       // 7.5
       if (length_bump)
@@ -287,6 +292,7 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
 
       // 7.7 This reply escapes within its threshold: the node fails.
       if (p.pn > 0) {
+        if (p.pn >= PN_INFINITE) dependency = p.dependency;
         dn_out = std::min(p.dn, second_dn);
         if (child_hand & TT_PAWN_DROP_MATE) hand_out |= TT_PAWN_DROP_MATE;
         best_result = p.length;
@@ -360,12 +366,15 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
     flags |= hand_out & TT_PAWN_DROP_MATE;
     proof_len = sat16(best_result);
   }
-  tt_store_result(1, flags, pn_out, dn_out, best_move);
+  if (dependency >= ply) dependency = NO_DEPENDENCY;
+  const int32_t stored_pn = storable_pn(pn_out, th, dependency);
+  tt_store_result(1, flags, stored_pn, stored_pn == pn_out ? dn_out : 1, best_move);
   if (proven) {
     if (store_proof_hands && hand_out != board.attacker_hand)
       tt_store(1, hand_out, sat16(proof_len + hand_excess(board.attacker_hand, hand_out)), 0, dn_out, best_move);
     if (all_futile) hand_out |= TT_FUTILE;
     return sat16(best_result);
   }
+  disproof_dependency = dependency;
   return sat16(best_result + 1);
 }

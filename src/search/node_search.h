@@ -11,6 +11,20 @@
 // within the move stack and the level lists.
 constexpr int MAX_NODE_PLY = MOVE_STACK_SIZE - 2;
 
+// After a node search that answered pn PN_INFINITE: the shallowest ply of a
+// position on the current path that the disproof rests on (a repetition
+// counts as the attacker's failure only on the path that repeats), or
+// NO_DEPENDENCY. A disproof resting on a ply above the node is never stored
+// as that position's disproof.
+extern int16_t disproof_dependency;
+
+// The disproof answer of a repetition of the position at `at`; at < 0 (a
+// marker without the position on the path) only fails for the threshold.
+void repetition_answer(int at, int32_t th, int32_t& pn_out, int32_t& dn_out);
+// What a node stores for its result: a disproof that rests on the path
+// above becomes a failure for the threshold.
+int32_t storable_pn(int32_t pn, int32_t th, int16_t dependency);
+
 // Clock, progress line and budget; true when the node must stop at once.
 bool node_entry_check();
 // The common entry of both node searches: true, with the outputs set, when

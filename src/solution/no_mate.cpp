@@ -14,6 +14,10 @@ constexpr int MAX_NO_MATE_PLIES = 1499;
 
 void record_no_mate(int side) {
   int16_t last_length = 0;
+  // Which positions of the line the table held as disproven before the
+  // line's markers went in: only those are stored as disproofs again (the
+  // others may be disproven on this path only, through a repetition).
+  static bool disproven[MAX_NO_MATE_PLIES + 2];
   int u = 1;
   for (; u <= MAX_NO_MATE_PLIES; ++u) {
     // 1. The table's move, when it can be played.
@@ -21,7 +25,9 @@ void record_no_mate(int side) {
     uint32_t hand = 0;
     int16_t length = 0;
     int32_t pn = 0, dn = 0;
+    disproven[u] = u == 1;
     if (tt_probe(side, hand, length, pn, dn)) {
+      if (pn >= PN_INFINITE && !on_path_here) disproven[u] = true;
       last_length = length;
       const MoveCode hint = tt_hint_move;
       if (hint != 0) {
@@ -68,6 +74,9 @@ void record_no_mate(int side) {
     side ^= 1;
     line_unmake(side, solution[k], k);
     tt_hint_move = solution[k];
-    tt_store(side, board.attacker_hand, LENGTH_INFINITE, PN_INFINITE, 0, solution[k]);
+    if (disproven[k])
+      tt_store(side, board.attacker_hand, LENGTH_INFINITE, PN_INFINITE, 0, solution[k]);
+    else
+      tt_store(side, board.attacker_hand, LENGTH_INFINITE, 1, 1, solution[k]);
   }
 }
