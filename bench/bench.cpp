@@ -9,6 +9,12 @@
 //     only with --fresh (an empty table for every problem); otherwise the
 //     table carries over from one problem to the next.
 //
+//   bench --nomate FILE [--hash MB] [--limit MS]
+//     The no-mate workload (nomate_workload.h): FILE holds "SFEN<TAB>verdict"
+//     lines as nomate_set writes them; every position is solved with an
+//     empty table and compared with its exhaustive verdict. The built-in
+//     run ends with a small generated set of this kind.
+//
 //   bench --check FILE [--tsv OUT] [--md OUT] [--hash MB] [--limit MS]
 //         [--alt-seconds S] [--fresh]
 //     Solves every problem with the alternate-solution search on and writes
@@ -21,6 +27,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cinttypes>
@@ -32,6 +39,7 @@
 #include <string>
 #include <vector>
 
+#include "nomate_workload.h"
 #include "problem_file.h"
 #include "movegen/generate.h"
 #include "position/move_text.h"
@@ -82,11 +90,13 @@ struct Options {
   std::string md;
   int alt_seconds = 30;
   bool fresh = false;  // an empty table for every problem
+  std::string nomate;  // a no-mate workload file
 };
 
 void usage() {
   std::fputs(
       "usage: bench [FILE] [--hash MB] [--limit MS] [--fresh]\n"
+      "       bench --nomate FILE [--hash MB] [--limit MS]\n"
       "       bench --check FILE [--tsv OUT] [--md OUT] [--hash MB] [--limit MS] [--alt-seconds S] [--fresh]\n"
       "--alt-seconds: time for the alternate-solution search (default 30, 0 = no limit).\n"
       "FILE: one problem a line, SFEN[<TAB>known length<TAB>note]; '#' lines are comments.\n"
@@ -145,6 +155,8 @@ bool parse_options(int argc, char** argv, Options& options) {
       options.fresh = true;
     } else if (arg == "--check") {
       options.check = true;
+    } else if (arg == "--nomate") {
+      if (!text(options.nomate)) return false;
     } else if (arg == "--tsv") {
       if (!text(options.tsv)) return false;
     } else if (arg == "--md") {
@@ -160,6 +172,10 @@ bool parse_options(int argc, char** argv, Options& options) {
       std::fputs("bench: only one problem file\n", stderr);
       return false;
     }
+  }
+  if (!options.nomate.empty() && (options.check || !options.file.empty())) {
+    std::fputs("bench: --nomate takes no other problem file\n", stderr);
+    return false;
   }
   if (options.check && options.file.empty()) {
     std::fputs("bench: --check needs a problem file\n", stderr);
@@ -457,6 +473,17 @@ int run_check(const Options& options, const std::vector<Problem>& problems) {
   return 0;
 }
 
+// The no-mate workload through the same solve; returns the soundness failures.
+int run_nomate(Options options, const std::vector<Problem>& positions, uint32_t limit_ms, uint32_t hash_mb) {
+  // Every solve starts with an empty table, which takes the size set here.
+  options.hash_mb = hash_mb;
+  set_up_engine(options, false);
+  return nomate_workload::run(output.table, positions, limit_ms, hash_mb, [](const std::string& sfen, uint32_t limit) {
+    const Solved s = solve(Problem{"", sfen, ""}, limit, true);
+    return nomate_workload::Solve{s.outcome.result, s.nodes, s.ms};
+  });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -466,7 +493,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::vector<Problem> problems;
-  if (options.file.empty()) {
+  if (!options.nomate.empty()) {
+    if (!load_problem_file(options.nomate, problems) || problems.empty()) {
+      std::fprintf(stderr, "bench: no positions in %s\n", options.nomate.c_str());
+      return 2;
+    }
+  } else if (options.file.empty()) {
     problems.assign(std::begin(BUILT_IN), std::end(BUILT_IN));
   } else if (!load_problem_file(options.file, problems)) {
     std::fprintf(stderr, "bench: cannot read %s\n", options.file.c_str());
@@ -479,5 +511,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bench: cannot redirect the engine's output: %s\n", std::strerror(errno));
     return 2;
   }
-  return options.check ? run_check(options, problems) : run_bench(options, problems);
+  if (options.check) return run_check(options, problems);
+  if (!options.nomate.empty()) return run_nomate(options, problems, options.limit_ms, options.hash_mb) > 0 ? 1 : 0;
+  const int status = run_bench(options, problems);
+  if (status != 0 || !options.file.empty()) return status;
+  // The built-in no-mate set, with a short limit so that a search that
+  // cannot settle a position costs little.
+  const uint32_t limit = options.limit_ms == 0 ? nomate_workload::BUILT_IN_LIMIT_MS
+                                               : std::min(options.limit_ms, nomate_workload::BUILT_IN_LIMIT_MS);
+  const uint32_t hash = std::min(options.hash_mb, nomate_workload::BUILT_IN_HASH_MB);
+  return run_nomate(options, nomate_workload::built_in_set(), limit, hash) > 0 ? 1 : 0;
 }
