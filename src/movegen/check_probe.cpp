@@ -6,6 +6,7 @@
 #include "movegen/attack.h"
 #include "movegen/generate.h"
 #include "movegen/probe_make.h"
+#include "position/make_move.h"
 #include "movegen/step_tables.h"
 #include "position/keys.h"
 #include "search/defence.h"
@@ -107,6 +108,14 @@ int probe_check(int from, int to) {
       return push_entry(from, to, length);
     }
     if (probe_flags & TT_PAWN_DROP_MATE) drop_mate_seen = 1;
+    if (on_path_here) {
+      // The check leads back to a position on the path: it fails here.
+      const int at = repeated_ply();
+      if (at >= 0) {
+        child_pn = PN_INFINITE;
+        child_dependency = static_cast<int16_t>(at);
+      }
+    }
     if (child_pn < node_threshold) {
       undo();
       return push_entry(from, to, length);
@@ -114,6 +123,8 @@ int probe_check(int from, int to) {
     if (probe_flags & TT_PAWN_DROP_MATE) promo_flagged = 1;
     rest_min_pn = std::min(rest_min_pn, child_pn);
     rest_dn_sum = pn_add(rest_dn_sum, child_dn);
+    rest_dependency = std::min(rest_dependency, child_dependency);
+    child_dependency = NO_DEPENDENCY;
     if (length > node_len || node_best_move == 0) {
       node_len = length;
       node_best_move = code;

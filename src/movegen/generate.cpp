@@ -5,6 +5,7 @@
 
 int32_t rest_min_pn;
 int32_t rest_dn_sum;
+int16_t rest_dependency = NO_DEPENDENCY;
 int16_t node_len;
 int32_t pn_sum;
 int32_t pn_sum_b;

@@ -14,6 +14,7 @@
 // read after it (node_threshold and proof_len live with the table).
 extern int32_t rest_min_pn;    // min pn over the checks left out
 extern int32_t rest_dn_sum;    // sum of dn over the checks left out
+extern int16_t rest_dependency;  // shallowest path ply a left-out disproof rests on
 extern int16_t node_len;       // attacker: largest / defender: smallest stored length
 extern int32_t pn_sum;         // defender: sum of listed pn, capped
 extern int32_t pn_sum_b;       // defender: the same, saturated by a defence onto the path

@@ -1,5 +1,7 @@
 // The attacker (OR) node: prove one check.
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 #include "movegen/attack.h"
 #include "movegen/generate.h"
@@ -14,13 +16,14 @@
 int16_t disproof_dependency = NO_DEPENDENCY;
 
 void repetition_answer(int at, int32_t th, int32_t& pn_out, int32_t& dn_out) {
+  if (at < 0 && getenv("KDEBUG")) fprintf(stderr, "stale marker ply %d\n", board.ply);
   pn_out = at >= 0 ? PN_INFINITE : th;
   dn_out = 0;
   disproof_dependency = at >= 0 ? static_cast<int16_t>(at) : NO_DEPENDENCY;
 }
 
 int32_t storable_pn(int32_t pn, int32_t th, int16_t dependency) {
-  return pn >= PN_INFINITE && dependency < board.ply ? th : pn;
+  return pn >= PN_INFINITE && dependency < board.ply ? 1 : pn;
 }
 
 bool node_entry_check() {
@@ -96,6 +99,7 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
   proof_hand = 0;
   rest_min_pn = PN_INFINITE;
   rest_dn_sum = 0;
+  rest_dependency = NO_DEPENDENCY;
   node_len = 0;
   node_best_move = 0;
   drop_mate_seen = 0;
@@ -113,7 +117,11 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
   MoveCode best_move = node_best_move;
   const int first = list_start[depth];
   const int end = list_start[depth + 1];
-  if (first == end) return sat16(node_len + 1);  // no check at all
+  if (first == end) {
+    // No check at all, or none below the threshold.
+    disproof_dependency = rest_dependency;
+    return sat16(node_len + 1);
+  }
   // The root's marker is large but finite: it is never a disproof.
   tt_store(0, board.attacker_hand | TT_ON_PATH, 0, board.ply == 0 ? PN_SUM_CAP : th, 0,
            entry_code(move_entries[first]));
@@ -197,7 +205,7 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
     if (pn_out <= 0) pn_out = 1;
   }
   // Disproven only when every check is; the disproof rests on all of them.
-  int16_t dependency = NO_DEPENDENCY;
+  int16_t dependency = rest_dependency;
   if (pn_out >= PN_INFINITE) {
     for (int i = first; i < end; ++i) dependency = std::min(dependency, move_entries[i].dependency);
     if (dependency >= board.ply) dependency = NO_DEPENDENCY;

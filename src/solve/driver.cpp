@@ -1,6 +1,8 @@
 #include "solve/driver.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 #include "movegen/generate.h"
 #include "movegen/step_tables.h"
@@ -203,6 +205,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
     }
     if (finish) break;
 
+    if (getenv("KDEBUG")) fprintf(stderr, "th %d pn %d dn %d\n", root_threshold, pn, dn);
     // C7. Next threshold.
     if (next_threshold) {
       if (pn >= PN_INFINITE) break;  // disproven
@@ -231,7 +234,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
     solve_result = RESULT_TIMEOUT;
   } else if (pn == 0) {
     solve_result = RESULT_MATE;
-  } else if (dn == 0 || after_mark) {
+  } else if (pn >= PN_INFINITE || after_mark) {
     // A round of the alternate-solution search that runs out of thresholds
     // found no other mate; its outcome prints no answer line.
     solve_result = RESULT_NOMATE;
