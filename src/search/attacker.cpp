@@ -1,7 +1,5 @@
 // The attacker (OR) node: prove one check.
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 
 #include "movegen/attack.h"
 #include "movegen/generate.h"
@@ -16,7 +14,6 @@
 int16_t disproof_dependency = NO_DEPENDENCY;
 
 void repetition_answer(int at, int32_t th, int32_t& pn_out, int32_t& dn_out) {
-  if (at < 0 && getenv("KDEBUG")) fprintf(stderr, "stale marker ply %d\n", board.ply);
   pn_out = at >= 0 ? PN_INFINITE : th;
   dn_out = 0;
   disproof_dependency = at >= 0 ? static_cast<int16_t>(at) : NO_DEPENDENCY;

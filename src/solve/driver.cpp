@@ -1,8 +1,6 @@
 #include "solve/driver.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 
 #include "movegen/generate.h"
 #include "movegen/step_tables.h"
@@ -205,7 +203,6 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
     }
     if (finish) break;
 
-    if (getenv("KDEBUG")) fprintf(stderr, "th %d pn %d dn %d\n", root_threshold, pn, dn);
     // C7. Next threshold.
     if (next_threshold) {
       if (pn >= PN_INFINITE) break;  // disproven
