@@ -81,8 +81,8 @@ constexpr SjisCharacter SJIS_CHARACTERS[] = {
     {0x8140, 0x3000}, {0x8145, 0x30FB}, {0x8146, 0xFF1A}, {0x815B, 0x30FC}, {0x8162, 0xFF5C}, {0x817B, 0xFF0B},
     {0x817C, 0xFF0D}, {0x81A2, 0x25B3}, {0x81A3, 0x25B2}, {0x824F, 0xFF10}, {0x8250, 0xFF11}, {0x8251, 0xFF12},
     {0x8252, 0xFF13}, {0x8253, 0xFF14}, {0x8254, 0xFF15}, {0x8255, 0xFF16}, {0x8256, 0xFF17}, {0x8257, 0xFF18},
-    {0x8258, 0xFF19}, {0x82B5, 0x3057}, {0x82B7, 0x3059}, {0x82C4, 0x3066}, {0x82C6, 0x3068}, {0x82C8, 0x306A},
-    {0x82CC, 0x306E}, {0x82D7, 0x3079}, {0x82DC, 0x307E}, {0x82E8, 0x308A}, {0x88C7, 0x674F}, {0x88EA, 0x4E00},
+    {0x8258, 0xFF19}, {0x82B5, 0x3057}, {0x82B7, 0x3059}, {0x82C4, 0x3066}, {0x82C5, 0x3067}, {0x82C6, 0x3068}, {0x82C8, 0x306A},
+    {0x82CC, 0x306E}, {0x82D7, 0x3079}, {0x82DC, 0x307E}, {0x82DD, 0x307F}, {0x82E8, 0x308A}, {0x88C7, 0x674F}, {0x88EA, 0x4E00},
     {0x89A4, 0x738B}, {0x89BA, 0x4E0B}, {0x8A70, 0x89D2}, {0x8A84, 0x5272}, {0x8B6C, 0x8A70}, {0x8BCA, 0x7389},
     {0x8BE0, 0x91D1}, {0x8BE2, 0x9280}, {0x8BE3, 0x4E5D}, {0x8BEE, 0x99D2}, {0x8C5C, 0x572D}, {0x8C6A, 0x6842},
     {0x8CDC, 0x4E94}, {0x8CE3, 0x5F8C}, {0x8D81, 0x9999}, {0x8D87, 0x5408}, {0x8E4F, 0x4E09}, {0x8E63, 0x6B8B},
@@ -236,7 +236,22 @@ void give_rest(Diagram& d, int colour) {
   }
 }
 
-ReadError error_at(int line, std::string message) { return ReadError{line, std::move(message)}; }
+// An empty file still has a first line to point at.
+ReadError error_at(int line, std::string message) { return ReadError{line > 0 ? line : 1, std::move(message)}; }
+
+// More pieces of a kind on the board and in the hands than a set has: the
+// name of the kind, else "".
+std::string overfull_kind(const Diagram& d) {
+  int used[PIECE_CODES] = {};
+  for (int r = 0; r < 9; ++r)
+    for (int f = 0; f < 9; ++f)
+      if (d.piece[r][f] != EMPTY) ++used[demote_of[d.piece[r][f]]];
+  static constexpr const char* names[8] = {"", "歩 (FU)", "香 (KY)", "桂 (KE)", "銀 (GI)", "金 (KI)", "角 (KA)", "飛 (HI)"};
+  for (int p = PAWN; p <= ROOK; ++p) {
+    if (used[p] + d.hands[0][p] + d.hands[1][p] > SET_COUNTS[p]) return names[p];
+  }
+  return used[KING] > 2 ? "玉 (OU)" : "";
+}
 
 // ---- KIF ----
 
@@ -563,6 +578,10 @@ bool read_kif(const std::string& text, Diagram& diagram, int& known_length, Read
                                         : "the board diagram is not closed by a +---+ line");
     return false;
   }
+  if (const std::string kind = overfull_kind(diagram); !kind.empty()) {
+    error = error_at(n, "the board and the hands hold more " + kind + " than a set has");
+    return false;
+  }
   const int defender = 1 - diagram.side_to_move;
   for (int c = 0; c < 2; ++c) {
     if (rest[c] || (c == defender && !hand_given[c])) give_rest(diagram, c);
@@ -601,6 +620,10 @@ bool read_csa(const std::string& text, Diagram& diagram, ReadError& error) {
           return false;
         }
         diagram.side_to_move = trimmed == "-" ? 1 : 0;
+        if (const std::string kind = overfull_kind(diagram); !kind.empty()) {
+          error = error_at(n, "the board and the hands hold more " + kind + " than a set has");
+          return false;
+        }
         if (rest_to >= 0) give_rest(diagram, rest_to);
         return true;  // moves may follow; the problem is the position
       }
