@@ -825,7 +825,13 @@ bool diagram_from_sfen(const std::string& sfen, Diagram& d, std::string& error) 
 
 std::string kif_solution(const Diagram& d, const std::string& title, const std::vector<std::string>& moves) {
   std::string text = "# ---- Kestrane 1.2 ----\n";
-  if (!title.empty()) text += "表題：" + title + "\n";
+  if (!title.empty()) {
+    // A file name may hold line ends; the header must stay one line.
+    std::string one_line = title;
+    for (char& c : one_line)
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    text += "表題：" + one_line + "\n";
+  }
   text += "手合割：平手\n";
   text += kif_hand_line(d, 1) + "\n";
   text += "  ９ ８ ７ ６ ５ ４ ３ ２ １\n";
