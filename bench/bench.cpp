@@ -1,6 +1,6 @@
 // The bench program and the batch checker for composers.
 //
-//   bench [FILE] [--hash MB] [--limit MS] [--fresh]
+//   bench [FILE|DIR] [--hash MB] [--limit MS] [--fresh]
 //     Solves every problem of FILE (or a small built-in set) through the same
 //     path as "go mate" and prints one row per problem, the totals and a
 //     signature line: the total node count, which is the same on every run
@@ -15,12 +15,18 @@
 //     empty table and compared with its exhaustive verdict. The built-in
 //     run ends with a small generated set of this kind.
 //
-//   bench --check FILE [--tsv OUT] [--md OUT] [--hash MB] [--limit MS]
-//         [--alt-seconds S] [--fresh]
+//   bench --check FILE|DIR [--tsv OUT] [--md OUT] [--kif DIR] [--hash MB]
+//         [--limit MS] [--alt-seconds S] [--fresh]
 //     Solves every problem with the alternate-solution search on and writes
-//     a TSV and a Markdown table: problem, result, length, the mating line,
-//     whether an alternate solution was found and at which ply, time.
-//     Progress goes to stderr.
+//     a TSV and a Markdown table: problem, result, length, the mating line in
+//     USI and in Japanese notation, whether an alternate solution was found
+//     and at which ply, time. With --kif, one KIF file (UTF-8 .kifu) per
+//     solved problem: its diagram and the solution. Progress goes to stderr.
+//
+// FILE holds SFEN lines, or is a KIF (.kif, .kifu) or CSA (.csa) file of
+// one problem; DIR stands for every such file in it, in name order. A
+// problem that cannot be read is reported and skipped, and the exit status
+// is then 1 (2 for usage and output errors).
 //
 // The engine writes progress lines to stdout while it searches; they go to
 // /dev/null here, and the tables go to a duplicate of the original stdout.
@@ -31,6 +37,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cinttypes>
+#include <filesystem>
+#include <set>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -41,7 +49,10 @@
 
 #include "nomate_workload.h"
 #include "problem_file.h"
+#include "problem_formats.h"
 #include "movegen/generate.h"
+#include "position/board.h"
+#include "position/make_move.h"
 #include "position/move_text.h"
 #include "search/tt.h"
 #include "solve/driver.h"
@@ -88,6 +99,7 @@ struct Options {
   bool check = false;
   std::string tsv;
   std::string md;
+  std::string kif_dir;
   int alt_seconds = 30;
   bool fresh = false;  // an empty table for every problem
   std::string nomate;  // a no-mate workload file
@@ -95,11 +107,15 @@ struct Options {
 
 void usage() {
   std::fputs(
-      "usage: bench [FILE] [--hash MB] [--limit MS] [--fresh]\n"
+      "usage: bench [FILE|DIR] [--hash MB] [--limit MS] [--fresh]\n"
       "       bench --nomate FILE [--hash MB] [--limit MS]\n"
-      "       bench --check FILE [--tsv OUT] [--md OUT] [--hash MB] [--limit MS] [--alt-seconds S] [--fresh]\n"
+      "       bench --check FILE|DIR [--tsv OUT] [--md OUT] [--kif DIR] [--hash MB] [--limit MS]\n"
+      "             [--alt-seconds S] [--fresh]\n"
       "--alt-seconds: time for the alternate-solution search (default 30, 0 = no limit).\n"
-      "FILE: one problem a line, SFEN[<TAB>known length<TAB>note]; '#' lines are comments.\n"
+      "--kif DIR: write each solved problem with its solution as DIR/<problem>.kifu.\n"
+      "FILE: one problem a line, SFEN[<TAB>known length<TAB>note]; '#' lines are comments;\n"
+      "or one problem as a KIF (.kif, .kifu: Shift-JIS or UTF-8) or CSA (.csa) file.\n"
+      "DIR: every .sfen, .kif, .kifu and .csa file in it, in name order.\n"
       "--limit 0 means no limit. --fresh: every problem starts with an empty table, as in a\n"
       "new engine process, so that its result does not depend on the problems before it.\n",
       stderr);
@@ -161,6 +177,8 @@ bool parse_options(int argc, char** argv, Options& options) {
       if (!text(options.tsv)) return false;
     } else if (arg == "--md") {
       if (!text(options.md)) return false;
+    } else if (arg == "--kif") {
+      if (!text(options.kif_dir)) return false;
     } else if (arg == "--help" || arg == "-h") {
       return false;
     } else if (!arg.empty() && arg[0] == '-') {
@@ -181,8 +199,8 @@ bool parse_options(int argc, char** argv, Options& options) {
     std::fputs("bench: --check needs a problem file\n", stderr);
     return false;
   }
-  if (!options.check && (!options.tsv.empty() || !options.md.empty())) {
-    std::fputs("bench: --tsv and --md belong to --check\n", stderr);
+  if (!options.check && (!options.tsv.empty() || !options.md.empty() || !options.kif_dir.empty())) {
+    std::fputs("bench: --tsv, --md and --kif belong to --check\n", stderr);
     return false;
   }
   return true;
@@ -241,7 +259,37 @@ struct Solved {
   double cpu_ms;
   int length;
   std::string line;
+  std::string japanese;            // "▲２三桂成 △同玉 …", checker only
+  std::vector<std::string> kif_moves;  // "２三桂成(13)", checker only
 };
+
+// Plays the answer from the problem's position, naming each move in both
+// Japanese notations with the board standing before it.
+void japanese_texts(const Problem& p, Solved& s) {
+  handle_command("position sfen " + p.sfen);
+  board.flipped = side_to_move == WHITE ? 1 : 0;
+  rebuild_derived_state();
+  board.ply = 0;
+  board.depth = 1;
+  const MoveCode* answer = s.outcome.answer;
+  int previous_to = NO_SQUARE;
+  std::vector<std::pair<Move, std::pair<int16_t, int16_t>>> played;
+  for (int i = 0; i < s.length && i < MOVE_STACK_SIZE - 1; ++i) {
+    const int16_t side = static_cast<int16_t>(i % 2);
+    const std::string published = japanese_move_text(answer[i], previous_to, JAPANESE_PUBLISHED);
+    if (i > 0) s.japanese += ' ';
+    s.japanese += japanese_side_mark(side) + published;
+    s.kif_moves.push_back(japanese_move_text(answer[i], previous_to, JAPANESE_KIF));
+    int16_t captured_piece = EMPTY, captured_owner = OWNER_NONE;
+    const Move move = move_of(answer[i]);
+    make_move(side, move, captured_piece, captured_owner);
+    played.push_back({move, {captured_piece, captured_owner}});
+    previous_to = move_to(answer[i]);
+  }
+  for (size_t i = played.size(); i-- > 0;) {
+    unmake_move(static_cast<int16_t>(i % 2), played[i].first, played[i].second.first, played[i].second.second);
+  }
+}
 
 // Allocates the table the way the first solve would, and touches every page
 // of it: a new table's pages are mapped on first use, which would otherwise
@@ -393,8 +441,46 @@ std::string markdown_cell(const std::string& text) {
   return cell.empty() ? " " : cell;
 }
 
+// DIR/<name>.kifu, with a number added when two problems share a name.
+std::string kif_path(const std::string& dir, const std::string& name, std::set<std::string>& used) {
+  std::string stem = name.empty() ? "problem" : name;
+  std::string candidate = stem;
+  for (int n = 2; !used.insert(candidate).second; ++n) candidate = stem + "-" + std::to_string(n);
+  return (std::filesystem::path(dir) / (candidate + ".kifu")).string();
+}
+
+bool write_kif(const std::string& path, const Problem& p, const Solved& s) {
+  Diagram diagram;
+  std::string why;
+  if (!diagram_from_sfen(p.sfen, diagram, why)) {
+    std::fprintf(stderr, "bench: no KIF file for %s: %s\n", p.name.c_str(), why.c_str());
+    return false;
+  }
+  const std::string text = kif_solution(diagram, p.name, s.kif_moves);
+  FILE* out = std::fopen(path.c_str(), "wb");
+  if (out == nullptr) {
+    std::fprintf(stderr, "bench: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+    return false;
+  }
+  const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+  if (std::fclose(out) != 0 || !written) {
+    std::fprintf(stderr, "bench: writing %s failed\n", path.c_str());
+    return false;
+  }
+  return true;
+}
+
 int run_check(const Options& options, const std::vector<Problem>& problems) {
   set_up_engine(options, true);
+  if (!options.kif_dir.empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(options.kif_dir, ec);
+    if (!std::filesystem::is_directory(options.kif_dir, ec)) {
+      std::fprintf(stderr, "bench: cannot make the directory %s\n", options.kif_dir.c_str());
+      return 2;
+    }
+  }
+  std::set<std::string> kif_names;
   FILE* tsv = nullptr;
   FILE* md = nullptr;
   if (!options.tsv.empty() && (tsv = std::fopen(options.tsv.c_str(), "w")) == nullptr) {
@@ -409,7 +495,8 @@ int run_check(const Options& options, const std::vector<Problem>& problems) {
   // Without a file the TSV goes to the real stdout.
   if (tsv == nullptr && md == nullptr) tsv = output.table;
 
-  const char* columns[] = {"problem", "sfen", "result", "length", "known", "line", "alternate", "alternate_ply", "ms"};
+  const char* columns[] = {"problem", "sfen",      "result",        "length", "known",
+                           "line",    "japanese",  "alternate", "alternate_ply", "ms"};
   if (tsv) {
     for (size_t c = 0; c < std::size(columns); ++c) std::fprintf(tsv, "%s%s", c ? "\t" : "", columns[c]);
     std::fputs("\n", tsv);
@@ -426,7 +513,7 @@ int run_check(const Options& options, const std::vector<Problem>& problems) {
     std::fputs("|\n", md);
     // Numbers right-aligned: length, known, alternate_ply, ms.
     for (size_t c = 0; c < std::size(columns); ++c) {
-      std::fputs(c == 3 || c == 4 || c == 7 || c == 8 ? "|---:" : "|---", md);
+      std::fputs(c == 3 || c == 4 || c == 8 || c == 9 ? "|---:" : "|---", md);
     }
     std::fputs("|\n", md);
   }
@@ -435,14 +522,19 @@ int run_check(const Options& options, const std::vector<Problem>& problems) {
   bool write_failed = false;
   for (size_t i = 0; i < problems.size(); ++i) {
     const Problem& p = problems[i];
-    const Solved s = solve(p, options.limit_ms, options.fresh);
+    Solved s = solve(p, options.limit_ms, options.fresh);
     const bool mate = s.outcome.result == RESULT_MATE;
+    if (mate) japanese_texts(p, s);
+    if (mate && !options.kif_dir.empty()) {
+      write_failed |= !write_kif(kif_path(options.kif_dir, p.name, kif_names), p, s);
+    }
     const std::string length = mate ? std::to_string(s.length) : "-";
     const std::string ply = mate && s.outcome.alternate_ply > 0 ? std::to_string(s.outcome.alternate_ply) : "-";
     char ms[32];
     std::snprintf(ms, sizeof ms, "%.0f", s.ms);
     const std::string cells[] = {p.name, p.sfen, result_name(s.outcome.result), length,
-                                 p.known.empty() ? "-" : p.known, mate ? s.line : "-", alternate_text(s), ply, ms};
+                                 p.known.empty() ? "-" : p.known, mate ? s.line : "-",
+                                 mate ? s.japanese : "-", alternate_text(s), ply, ms};
     if (tsv) {
       for (size_t c = 0; c < std::size(cells); ++c) std::fprintf(tsv, "%s%s", c ? "\t" : "", cells[c].c_str());
       std::fputs("\n", tsv);
@@ -467,7 +559,7 @@ int run_check(const Options& options, const std::vector<Problem>& problems) {
   if (tsv && tsv != output.table) write_failed |= std::fclose(tsv) != 0;
   if (md) write_failed |= std::fclose(md) != 0;
   if (write_failed) {
-    std::fputs("bench: writing the tables failed\n", stderr);
+    std::fputs("bench: writing the tables or the KIF files failed\n", stderr);
     return 2;
   }
   return 0;
@@ -493,6 +585,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::vector<Problem> problems;
+  std::vector<std::string> unreadable;
   if (!options.nomate.empty()) {
     if (!load_problem_file(options.nomate, problems) || problems.empty()) {
       std::fprintf(stderr, "bench: no positions in %s\n", options.nomate.c_str());
@@ -500,10 +593,12 @@ int main(int argc, char** argv) {
     }
   } else if (options.file.empty()) {
     problems.assign(std::begin(BUILT_IN), std::end(BUILT_IN));
-  } else if (!load_problem_file(options.file, problems)) {
+  } else if (!load_problems(options.file, problems, unreadable)) {
     std::fprintf(stderr, "bench: cannot read %s\n", options.file.c_str());
     return 2;
-  } else if (problems.empty()) {
+  }
+  for (const std::string& message : unreadable) std::fprintf(stderr, "bench: %s (skipped)\n", message.c_str());
+  if (problems.empty()) {
     std::fprintf(stderr, "bench: no problems in %s\n", options.file.c_str());
     return 2;
   }
@@ -511,10 +606,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bench: cannot redirect the engine's output: %s\n", std::strerror(errno));
     return 2;
   }
-  if (options.check) return run_check(options, problems);
   if (!options.nomate.empty()) return run_nomate(options, problems, options.limit_ms, options.hash_mb) > 0 ? 1 : 0;
-  const int status = run_bench(options, problems);
-  if (status != 0 || !options.file.empty()) return status;
+  const int status = options.check ? run_check(options, problems) : run_bench(options, problems);
+  if (status == 0 && !unreadable.empty()) {
+    std::fprintf(stderr, "bench: %zu problem file%s skipped, see above\n", unreadable.size(),
+                 unreadable.size() == 1 ? "" : "s");
+    return 1;
+  }
+  if (status != 0 || options.check || !options.file.empty()) return status;
   // The built-in no-mate set, with a short limit so that a search that
   // cannot settle a position costs little.
   const uint32_t limit = options.limit_ms == 0 ? nomate_workload::BUILT_IN_LIMIT_MS

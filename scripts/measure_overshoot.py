@@ -6,12 +6,13 @@
 
 Each run starts a fresh engine, sets up the problem (default: Shogi Zukou
 No. 8, index 7 of problems/zukou.sfen, which takes far longer than the
-limit) and writes "stop" and "go mate <limit>" together. The idle command
-loop looks at its queue every 100 ms; the Sorry reply to "stop" shows the
-moment it woke, and "go mate" is taken right after it. The overshoot is the
+limit) and writes "stop" and "go mate <limit>" together. The Sorry reply to
+"stop" shows the moment the idle command loop woke, and "go mate" is taken
+right after it. The overshoot is the
 time from that reply to "checkmate timeout" minus the limit (it includes the
 first allocation of the tables). The latency from writing "go mate" is shown
-too; it adds the wait for the command loop to wake (up to 100 ms). A run
+too; it adds the wait for the command loop to wake (well under a
+millisecond: a new line wakes it, see scripts/measure_latency.py). A run
 whose answer is not "checkmate timeout" is reported and makes the script
 fail, since it measured nothing.
 """
@@ -69,9 +70,8 @@ def one_run(engine, sfen, limit_ms, hash_mb):
         send("setoption name USI_Hash value %d" % hash_mb)
         send("usinewgame")
         send("position sfen " + sfen)
-        # The earlier lines are handled at the next wake-up. Let it pass, and
-        # land the next write at a random point of the poll interval (the
-        # loop wakes every 100 ms from its start).
+        # Let the earlier lines be handled, so that the loop is idle when
+        # the next write lands.
         time.sleep(0.25 + random.uniform(0.0, 0.1))
         written = time.monotonic()
         proc.stdin.write(("stop\ngo mate %d\n" % limit_ms).encode())

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <new>
@@ -12,6 +13,7 @@
 
 struct PlatformMutex {
   std::mutex mutex;
+  std::condition_variable wake;
 };
 
 static std::atomic<bool> thread_start_fails{false};
@@ -36,6 +38,16 @@ PlatformMutex* platform_mutex_create() { return new PlatformMutex; }
 void platform_mutex_lock(PlatformMutex* mutex) { mutex->mutex.lock(); }
 void platform_mutex_unlock(PlatformMutex* mutex) { mutex->mutex.unlock(); }
 void platform_mutex_destroy(PlatformMutex* mutex) { delete mutex; }
+
+void platform_mutex_wait(PlatformMutex* mutex, uint32_t timeout_ms) {
+  // The caller holds the mutex; the lock object takes it over for the wait
+  // and hands it back still held.
+  std::unique_lock<std::mutex> held(mutex->mutex, std::adopt_lock);
+  mutex->wake.wait_for(held, std::chrono::milliseconds(timeout_ms));
+  held.release();
+}
+
+void platform_mutex_notify(PlatformMutex* mutex) { mutex->wake.notify_one(); }
 
 void platform_sleep_ms(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 

@@ -16,6 +16,12 @@ PlatformMutex* platform_mutex_create();
 void platform_mutex_lock(PlatformMutex* mutex);
 void platform_mutex_unlock(PlatformMutex* mutex);
 void platform_mutex_destroy(PlatformMutex* mutex);
+// With the mutex held: releases it, waits until platform_mutex_notify or at
+// most `timeout_ms`, and holds it again on return. May also return early
+// without a notification, so callers test their condition again.
+void platform_mutex_wait(PlatformMutex* mutex, uint32_t timeout_ms);
+// Wakes a thread waiting in platform_mutex_wait on this mutex, if any.
+void platform_mutex_notify(PlatformMutex* mutex);
 
 void platform_sleep_ms(uint32_t ms);
 

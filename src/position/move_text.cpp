@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "movegen/step_tables.h"
 #include "position/board.h"
 
 namespace {
@@ -92,4 +93,151 @@ void print_move_japanese(MoveCode code) {
   if (piece > EMPTY && piece < PIECE_CODES) std::fputs(JAPANESE_PIECES[piece], stdout);
   if (move_promotes(code)) std::fputs(JAPANESE_PROMOTE, stdout);
   std::printf("(%d%d)", file_of(from), rank_of(from));
+}
+
+namespace {
+
+// UTF-8 texts of the reports and KIF files.
+constexpr const char* UTF8_FILES[10] = {"", "１", "２", "３", "４", "５", "６", "７", "８", "９"};
+constexpr const char* UTF8_RANKS[10] = {"", "一", "二", "三", "四", "五", "六", "七", "八", "九"};
+constexpr const char* UTF8_PIECES[PIECE_CODES] = {"",     "歩",   "香",   "桂", "銀", "金", "角", "飛",
+                                                  "と",   "成香", "成桂", "成銀", "馬", "龍", "玉"};
+// Pieces whose move straight forward is written 直 when another of the kind
+// could also go there: gold, silver and the pieces that move as gold.
+constexpr bool STRAIGHT_WORD[PIECE_CODES] = {false, false, false, false, true, true, false, false,
+                                             true,  true,  true,  true,  false, false, false};
+
+int row_of(int sq) { return sq / 9; }
+int col_of(int sq) { return sq % 9; }
+
+bool in_promotion_zone(int owner, int sq) { return owner == OWNER_ATTACKER ? row_of(sq) >= 6 : row_of(sq) <= 2; }
+
+// The piece on `from` could step or slide to `to` on the current board
+// (pins are not considered: they do not change how a move is named).
+bool piece_reaches(int from, int to) {
+  const int piece = board.pieces[from];
+  const int owner = board.owners[from];
+  if (piece <= EMPTY || piece >= PIECE_CODES || owner > OWNER_DEFENDER) return false;
+  const KindDirections& kind = KIND_DIRECTIONS[movement_kind[owner][piece]];
+  for (int d = 0; d < kind.count; ++d) {
+    int m = mailbox_index(from);
+    for (int step = 0; step < kind.limit[d]; ++step) {
+      m += kind.offset[d];
+      const int sq = MAILBOX[m];
+      if (sq < 0) break;
+      if (sq == to) return true;
+      if (board.pieces[sq] != EMPTY) break;
+    }
+  }
+  return false;
+}
+
+// Other pieces of `owner` of code `piece` that reach `to`, `from` excluded.
+int other_reachers(int owner, int piece, int from, int to, int* squares) {
+  int count = 0;
+  for (int sq = 0; sq < SQUARES; ++sq) {
+    if (sq == from || board.owners[sq] != owner || board.pieces[sq] != piece) continue;
+    if (piece_reaches(sq, to)) squares[count++] = sq;
+  }
+  return count;
+}
+
+// 1 when `to` lies ahead of `sq` for owner, -1 behind, 0 on the same rank.
+int vertical(int owner, int sq, int to) {
+  const int rows = row_of(to) - row_of(sq);
+  const int ahead = owner == OWNER_ATTACKER ? rows : -rows;
+  return ahead > 0 ? 1 : ahead < 0 ? -1 : 0;
+}
+
+// How far to owner's right the square lies.
+int rightness(int owner, int sq) { return owner == OWNER_ATTACKER ? col_of(sq) : 8 - col_of(sq); }
+
+const char* vertical_word(int v) { return v > 0 ? "上" : v < 0 ? "引" : "寄"; }
+
+// The words that tell the moving piece from the others of its kind that
+// could make the same move: 上 引 寄 when the direction alone tells, else 直
+// for a gold-like piece moving straight forward, else 右 or 左 (with the
+// direction too when that is not enough).
+std::string relative_words(int owner, int piece, int from, int to) {
+  int others[SQUARES];
+  const int count = other_reachers(owner, piece, from, to, others);
+  if (count == 0) return "";
+  const int own = vertical(owner, from, to);
+  int same_direction[SQUARES];
+  int same = 0;
+  for (int i = 0; i < count; ++i) {
+    if (vertical(owner, others[i], to) == own) same_direction[same++] = others[i];
+  }
+  if (same == 0) return vertical_word(own);
+  if (STRAIGHT_WORD[piece] && own > 0 && col_of(from) == col_of(to)) return "直";
+  const int mine = rightness(owner, from);
+  bool rightmost = true, leftmost = true;
+  for (int i = 0; i < same; ++i) {
+    if (rightness(owner, same_direction[i]) >= mine) rightmost = false;
+    if (rightness(owner, same_direction[i]) <= mine) leftmost = false;
+  }
+  if (!rightmost && !leftmost) return vertical_word(own);
+  // A piece of another direction on the same side would also answer to 右
+  // or 左 alone.
+  bool direction_needed = false;
+  for (int i = 0; i < count; ++i) {
+    const int r = rightness(owner, others[i]);
+    if (vertical(owner, others[i], to) != own && (rightmost ? r >= mine : r <= mine)) direction_needed = true;
+  }
+  std::string words = rightmost ? "右" : "左";
+  if (direction_needed) words += vertical_word(own);
+  return words;
+}
+
+}  // namespace
+
+std::string japanese_move_text(MoveCode code, int previous_to, JapaneseStyle style) {
+  const int from = move_from(code);
+  const int to = move_to(code);
+  if (to >= SQUARES) return "";
+  std::string text;
+  const bool same_square = to == previous_to;
+  if (same_square) {
+    text = "同";
+  } else {
+    text = UTF8_FILES[file_of(to)];
+    text += UTF8_RANKS[rank_of(to)];
+  }
+  auto add_name = [&](int piece) {
+    // KIF pads 同 to the width of a square with a full-width space.
+    const bool two_characters = piece == PRO_LANCE || piece == PRO_KNIGHT || piece == PRO_SILVER;
+    if (same_square && style == JAPANESE_KIF && !two_characters) text += "　";
+    text += UTF8_PIECES[piece];
+  };
+  if (is_drop_from(from)) {
+    const int piece = dropped_piece(from);
+    if (piece < PAWN || piece > ROOK) return "";
+    const int owner = from - HAND_SQUARE_BASE > 15 ? OWNER_DEFENDER : OWNER_ATTACKER;
+    add_name(piece);
+    int others[SQUARES];
+    if (style == JAPANESE_KIF || other_reachers(owner, piece, NO_SQUARE, to, others) > 0) text += "打";
+    return text;
+  }
+  if (from >= SQUARES) return "";
+  const int piece = board.pieces[from];
+  const int owner = board.owners[from];
+  if (piece <= EMPTY || piece >= PIECE_CODES || owner > OWNER_DEFENDER) return "";
+  add_name(piece);
+  if (style == JAPANESE_PUBLISHED) text += relative_words(owner, piece, from, to);
+  if (move_promotes(code)) {
+    text += "成";
+  } else if (piece != GOLD && piece != KING && piece < TOKIN &&
+             (in_promotion_zone(owner, from) || in_promotion_zone(owner, to))) {
+    text += "不成";
+  }
+  if (style == JAPANESE_KIF) {
+    const char origin[] = {'(', static_cast<char>('0' + file_of(from)), static_cast<char>('0' + rank_of(from)), ')'};
+    text.append(origin, sizeof origin);
+  }
+  return text;
+}
+
+std::string japanese_side_mark(int owner) {
+  const bool black = (owner == OWNER_ATTACKER) != (board.flipped != 0);
+  return black ? "▲" : "△";
 }

@@ -19,7 +19,7 @@ void repetition_answer(int at, int32_t th, int32_t& pn_out, int32_t& dn_out) {
   disproof_dependency = at >= 0 ? static_cast<int16_t>(at) : NO_DEPENDENCY;
 }
 
-int32_t storable_pn(int32_t pn, int32_t th, int16_t dependency) {
+int32_t storable_pn(int32_t pn, int16_t dependency) {
   return pn >= PN_INFINITE && dependency < board.ply ? 1 : pn;
 }
 
@@ -225,7 +225,7 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
   } else {
     proof_len = sat16(best_result);
   }
-  const int32_t stored_pn = storable_pn(pn_out, th, dependency);
+  const int32_t stored_pn = storable_pn(pn_out, dependency);
   tt_store_result(0, board.attacker_hand | (hand_out & (TT_PAWN_DROP_MATE | TT_FUTILE)), stored_pn,
                   stored_pn == pn_out ? dn_out : 1, best_move);
   if (proven) {

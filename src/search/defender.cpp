@@ -367,7 +367,7 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
     proof_len = sat16(best_result);
   }
   if (dependency >= ply) dependency = NO_DEPENDENCY;
-  const int32_t stored_pn = storable_pn(pn_out, th, dependency);
+  const int32_t stored_pn = storable_pn(pn_out, dependency);
   tt_store_result(1, flags, stored_pn, stored_pn == pn_out ? dn_out : 1, best_move);
   if (proven) {
     if (store_proof_hands && hand_out != board.attacker_hand)

@@ -23,7 +23,7 @@ extern int16_t disproof_dependency;
 void repetition_answer(int at, int32_t th, int32_t& pn_out, int32_t& dn_out);
 // What a node stores for its result: a disproof that rests on the path
 // above is stored as unknown (pn 1), so that another path searches it anew.
-int32_t storable_pn(int32_t pn, int32_t th, int16_t dependency);
+int32_t storable_pn(int32_t pn, int16_t dependency);
 
 // Clock, progress line and budget; true when the node must stop at once.
 bool node_entry_check();

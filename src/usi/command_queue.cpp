@@ -9,7 +9,8 @@
 using CommandQueue = std::deque<std::string>;
 
 static CommandQueue command_queue;
-// Guards command_queue and nothing else; held only for the copy in or out.
+// Guards command_queue and nothing else; held only for the copy in or out
+// (a waiting pop_line gives it up while it waits).
 static PlatformMutex* queue_lock = nullptr;
 
 void queue_create_lock() {
@@ -20,6 +21,8 @@ void push_line(const std::string& line) {
   platform_mutex_lock(queue_lock);
   command_queue.push_back(line);
   platform_mutex_unlock(queue_lock);
+  // Wakes an idle command loop at once instead of at its next poll.
+  platform_mutex_notify(queue_lock);
 }
 
 bool try_pop_line(std::string& line) {
@@ -34,8 +37,13 @@ bool try_pop_line(std::string& line) {
 }
 
 std::string pop_line() {
-  std::string line;
-  while (!try_pop_line(line)) platform_sleep_ms(POLL_INTERVAL_MS);
+  platform_mutex_lock(queue_lock);
+  // The reader's notification ends the wait; the poll period is only a
+  // fallback, so a missed wake-up costs at most one period.
+  while (command_queue.empty()) platform_mutex_wait(queue_lock, POLL_INTERVAL_MS);
+  std::string line = std::move(command_queue.front());
+  command_queue.pop_front();
+  platform_mutex_unlock(queue_lock);
   return line;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 constexpr int LINE_BUFFER_SIZE = 10000;  // one read takes at most 9,999 bytes
+// Fallback period of an idle pop_line; a pushed line wakes it at once.
 constexpr int POLL_INTERVAL_MS = 100;
 
 // Creates queue_lock; must run before the reader starts.
@@ -12,7 +13,8 @@ void queue_create_lock();
 
 // Appends a copy of `line` (reader side).
 void push_line(const std::string& line);
-// Waits while the queue is empty, then removes and returns the oldest line.
+// Waits while the queue is empty (woken by push_line), then removes and
+// returns the oldest line.
 std::string pop_line();
 // Non-blocking variant for tests: false when empty.
 bool try_pop_line(std::string& line);

@@ -78,3 +78,98 @@ TEST(MoveTextJapanese, WhiteToMove) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string published(MoveCode c, int previous_to = NO_SQUARE) {
+  return japanese_move_text(c, previous_to, JAPANESE_PUBLISHED);
+}
+std::string kif(MoveCode c, int previous_to = NO_SQUARE) { return japanese_move_text(c, previous_to, JAPANESE_KIF); }
+
+TEST(MoveTextJapaneseUtf8, DropsTakeTheDropMarkOnlyWhereABoardPieceCouldGoToo) {
+  setup_position("4k4/9/9/9/9/9/9/9/9 b G 1");
+  const MoveCode drop = code(hand_square(0, GOLD), black_square(5, 2));
+  EXPECT_EQ(published(drop), "５二金");
+  EXPECT_EQ(kif(drop), "５二金打");
+  // A gold on 4c reaches 5b as well.
+  setup_position("4k4/9/5G3/9/9/9/9/9/9 b G 1");
+  EXPECT_EQ(published(drop), "５二金打");
+  // A defender's gold there is not the attacker's.
+  setup_position("4k4/9/5g3/9/9/9/9/9/9 b G 1");
+  EXPECT_EQ(published(drop), "５二金");
+}
+
+TEST(MoveTextJapaneseUtf8, PromotionsAndDeclinedPromotions) {
+  setup_position("4k4/9/9/6S2/9/6S2/9/9/9 b - 1");
+  const int from = black_square(3, 4), to = black_square(2, 3);
+  EXPECT_EQ(published(code(from, to, true)), "２三銀成");
+  EXPECT_EQ(kif(code(from, to, true)), "２三銀成(34)");
+  EXPECT_EQ(published(code(from, to)), "２三銀不成");
+  EXPECT_EQ(kif(code(from, to)), "２三銀不成(34)");
+  // Out of the zone nothing can promote: no 不成.
+  EXPECT_EQ(kif(code(black_square(3, 6), black_square(3, 5))), "３五銀(36)");
+  // Leaving the zone can promote too.
+  setup_position("4k4/9/6S2/9/9/9/9/9/9 b - 1");
+  EXPECT_EQ(published(code(black_square(3, 3), black_square(3, 4))), "３四銀不成");
+  // A gold or a promoted piece never promotes.
+  setup_position("4k4/9/6G+S1/9/9/9/9/9/9 b - 1");
+  EXPECT_EQ(published(code(black_square(3, 3), black_square(3, 2))), "３二金");
+  EXPECT_EQ(published(code(black_square(2, 3), black_square(2, 2))), "２二成銀");
+  // The defender's zone is the attacker's first three ranks.
+  setup_position("4k4/9/9/9/9/6s2/9/9/9 b - 1");
+  EXPECT_EQ(published(code(black_square(3, 6), black_square(3, 7))), "３七銀不成");
+  EXPECT_EQ(published(code(black_square(3, 6), black_square(3, 7), true)), "３七銀成");
+}
+
+TEST(MoveTextJapaneseUtf8, RecaptureOnTheSameSquare) {
+  setup_position("8k/7+S1/9/9/9/9/9/9/9 b - 1");
+  const int king = black_square(1, 1), to = black_square(2, 2);
+  EXPECT_EQ(published(code(king, to), to), "同玉");
+  EXPECT_EQ(kif(code(king, to), to), "同　玉(11)");
+  // Another destination is written out.
+  EXPECT_EQ(kif(code(king, black_square(1, 2)), to), "１二玉(11)");
+  // A two-character name takes no space in KIF.
+  EXPECT_EQ(kif(code(to, black_square(1, 1)), black_square(1, 1)), "同成銀(22)");
+  EXPECT_EQ(published(code(to, black_square(1, 1)), black_square(1, 1)), "同成銀");
+}
+
+TEST(MoveTextJapaneseUtf8, TwoPiecesOfAKindAreToldApart) {
+  // Golds on 6i and 4i both step up to 5h.
+  setup_position("4k4/9/9/9/9/9/9/9/3G1G3 b - 1");
+  const int to = black_square(5, 8);
+  EXPECT_EQ(published(code(black_square(4, 9), to)), "５八金右");
+  EXPECT_EQ(published(code(black_square(6, 9), to)), "５八金左");
+  // The KIF origin says it already.
+  EXPECT_EQ(kif(code(black_square(4, 9), to)), "５八金(49)");
+  // Straight up is 直 when a neighbour could also step up.
+  setup_position("4k4/9/9/9/9/9/9/9/4GG3 b - 1");
+  EXPECT_EQ(published(code(black_square(5, 9), to)), "５八金直");
+  EXPECT_EQ(published(code(black_square(4, 9), to)), "５八金右");
+  // A direction of its own is enough: sideways 寄 against up 上.
+  setup_position("4k4/9/9/9/9/9/9/5G3/4G4 b - 1");
+  EXPECT_EQ(published(code(black_square(4, 8), to)), "５八金寄");
+  EXPECT_EQ(published(code(black_square(5, 9), to)), "５八金上");
+  // Backwards: 引.
+  setup_position("4k4/9/9/9/9/9/4G4/9/4G4 b - 1");
+  EXPECT_EQ(published(code(black_square(5, 7), to)), "５八金引");
+  // The defender's right is the attacker's left.
+  setup_position("3g1g3/9/9/9/9/9/9/9/4K4 b - 1");
+  EXPECT_EQ(published(code(black_square(6, 1), black_square(5, 2))), "５二金右");
+  EXPECT_EQ(published(code(black_square(4, 1), black_square(5, 2))), "５二金左");
+  // A piece that is blocked does not count.
+  setup_position("4k4/9/9/9/9/9/9/9/R3P3R b - 1");
+  EXPECT_EQ(published(code(black_square(1, 9), black_square(2, 9))), "２九飛");
+}
+
+TEST(MoveTextJapaneseUtf8, WhiteToMoveKeepsTheGivenCoordinatesAndMarks) {
+  setup_position("4K4/9/9/9/9/9/9/9/4k4 w G 1");
+  ASSERT_EQ(board.flipped, 1u);
+  // Stored square 76 is 5h as given; the drop is White's.
+  EXPECT_EQ(kif(code(hand_square(0, GOLD), 13)), "５二金打");
+  EXPECT_EQ(japanese_side_mark(OWNER_ATTACKER), "△");
+  EXPECT_EQ(japanese_side_mark(OWNER_DEFENDER), "▲");
+  setup_position("4k4/9/9/9/9/9/9/9/4K4 b G 1");
+  EXPECT_EQ(japanese_side_mark(OWNER_ATTACKER), "▲");
+}
+
+}  // namespace
