@@ -1,9 +1,10 @@
 # Convenience targets over CMake; see README.md.
 BUILD ?= build
 SAN_BUILD ?= build-san
+WIN_BUILD ?= build-win
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test sanitize-test clean
+.PHONY: all build run test sanitize-test windows windows-test clean
 
 all: build
 
@@ -23,5 +24,16 @@ sanitize-test:
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The Windows engine and bench, cross-built with mingw-w64:
+# $(WIN_BUILD)/kestrane.exe and $(WIN_BUILD)/bench.exe, each one file.
+windows:
+	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(WIN_BUILD) -j $(JOBS) --target kestrane bench
+
+# The Windows build under Wine, checked with the Linux build's tests.
+windows-test: build windows
+	cmake --build $(WIN_BUILD) -j $(JOBS) --target kestrane_platform_tests
+	scripts/wine_check.sh $(WIN_BUILD) $(BUILD)
+
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(WIN_BUILD)

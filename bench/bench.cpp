@@ -32,6 +32,12 @@
 // /dev/null here, and the tables go to a duplicate of the original stdout.
 #include <fcntl.h>
 #include <unistd.h>
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -215,11 +221,27 @@ struct Output {
 
 Output output;
 
+#ifdef _WIN32
+const char NULL_DEVICE[] = "NUL";
+// The runtime's tmpfile() makes its file in the root of the drive, which
+// Windows refuses to ordinary users; the user's temporary folder serves.
+FILE* open_scratch_file() {
+  char* name = _tempnam(nullptr, "kestrane");
+  if (name == nullptr) return nullptr;
+  FILE* file = std::fopen(name, "w+bTD");  // T: kept in memory, D: deleted on close
+  std::free(name);
+  return file;
+}
+#else
+const char NULL_DEVICE[] = "/dev/null";
+FILE* open_scratch_file() { return std::tmpfile(); }
+#endif
+
 bool redirect_engine_output() {
   std::fflush(stdout);
   const int saved = dup(STDOUT_FILENO);
-  output.devnull = open("/dev/null", O_WRONLY);
-  output.capture = std::tmpfile();
+  output.devnull = open(NULL_DEVICE, O_WRONLY);
+  output.capture = open_scratch_file();
   if (saved < 0 || output.devnull < 0 || output.capture == nullptr) return false;
   output.table = fdopen(saved, "w");
   if (output.table == nullptr) return false;
@@ -250,7 +272,18 @@ std::string answer_text(const MoveCode* answer, int& length) {
 
 // CPU time of the process, which a busy machine disturbs less than the
 // wall clock.
+#ifdef _WIN32
+// clock() counts wall time there.
+double cpu_ms() {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  const uint64_t ticks = (uint64_t{user.dwHighDateTime} << 32 | user.dwLowDateTime) +
+                         (uint64_t{kernel.dwHighDateTime} << 32 | kernel.dwLowDateTime);
+  return static_cast<double>(ticks) / 10000.0;  // 100 ns ticks
+}
+#else
 double cpu_ms() { return static_cast<double>(std::clock()) * 1000.0 / CLOCKS_PER_SEC; }
+#endif
 
 struct Solved {
   GoMateOutcome outcome;

@@ -1,5 +1,6 @@
 // Thin portable layer over threads, locking, sleeping, the clock, table
-// memory and process exit.
+// memory, the standard streams and process exit. One interface; the system's
+// half is platform_posix.cpp or platform_windows.cpp, chosen at build time.
 #pragma once
 
 #include <cstddef>
@@ -39,6 +40,10 @@ void platform_free(void* block);
 void platform_set_alloc_limit(std::size_t bytes);
 // The machine's physical memory in bytes; 0 when it cannot be told.
 uint64_t platform_memory_bytes();
+
+// Makes standard input and output carry bytes unchanged (no line-ending or
+// end-of-file translation); called once at start-up.
+void platform_binary_stdio();
 
 // Ends the process at once with `status`, without running destructors or
 // waiting for other threads.

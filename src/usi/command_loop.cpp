@@ -200,6 +200,7 @@ void handle_command(const std::string& line) {
 }
 
 int usi_main() {
+  platform_binary_stdio();
   std::setvbuf(stdout, nullptr, _IONBF, 0);
   queue_create_lock();
   if (!platform_start_thread(reader_thread)) {

@@ -125,7 +125,7 @@ class HostileInput : public testing::Test {
     ASSERT_TRUE(line.has_value()) << "the engine stopped answering";
   }
 
-  EngineProcess engine{KESTRANE_BIN};
+  EngineProcess engine{engine_under_test(KESTRANE_BIN)};
 };
 
 TEST_F(HostileInput, LinesOf9999BytesAndOfOneMegabyte) {
@@ -373,7 +373,7 @@ TEST_F(HostileInput, ManyGoMatesInARowStayRight) {
     const std::string got = solve_checked(line, "go mate 60000");
     ASSERT_NE(got, "checkmate timeout") << sfen;
     // A fresh engine: the same kind of answer, a mate of the same length.
-    EngineProcess fresh(KESTRANE_BIN);
+    EngineProcess fresh(engine_under_test(KESTRANE_BIN));
     ASSERT_TRUE(fresh.send_line("setoption name USI_Hash value 4"));
     ASSERT_TRUE(fresh.send_line("usinewgame"));
     ASSERT_TRUE(fresh.send_line(line));

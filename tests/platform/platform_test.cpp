@@ -1,58 +1,127 @@
-#include "platform/platform.h"
-
+// The platform layer of the system it was built for: the same tests run in
+// the Linux test binary and, cross-built, under Wine.
 #include <gtest/gtest.h>
 
-#include <thread>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/platform.h"
 
 namespace {
 
-// Two threads hand a token back and forth, each waiting with a timeout far
-// beyond the test's own limit: the exchange finishes only if a notification
-// ends a wait, and a lost one shows as a hung test.
-TEST(PlatformMutex, NotifyEndsAWait) {
-  constexpr uint32_t forever_ms = 600000;
-  PlatformMutex* mutex = platform_mutex_create();
-  int turn = 0;  // even: main thread's turn, odd: the other's
-  constexpr int rounds = 200;
-  std::thread other([&] {
-    platform_mutex_lock(mutex);
-    for (int i = 0; i < rounds; ++i) {
-      while (turn % 2 == 0) platform_mutex_wait(mutex, forever_ms);
-      ++turn;
-      platform_mutex_notify(mutex);
-    }
-    platform_mutex_unlock(mutex);
-  });
-  platform_mutex_lock(mutex);
-  for (int i = 0; i < rounds; ++i) {
-    ++turn;
-    platform_mutex_notify(mutex);
-    while (turn % 2 == 1) platform_mutex_wait(mutex, forever_ms);
-  }
-  platform_mutex_unlock(mutex);
-  other.join();
-  EXPECT_EQ(turn, 2 * rounds);
-  platform_mutex_destroy(mutex);
+constexpr std::size_t MIB = std::size_t{1} << 20;
+
+// Waits in short sleeps, for at most 10 s, until `done` holds.
+template <class Done>
+bool wait_until(Done done) {
+  for (int i = 0; i < 1000 && !done(); ++i) platform_sleep_ms(10);
+  return done();
 }
 
-// A wait that nobody ends returns after its timeout, still holding the lock.
-TEST(PlatformMutex, WaitReturnsHoldingTheLock) {
-  PlatformMutex* mutex = platform_mutex_create();
-  platform_mutex_lock(mutex);
-  platform_mutex_wait(mutex, 1);
-  bool taken_elsewhere = false;
-  std::thread other([&] {
-    platform_mutex_lock(mutex);
-    taken_elsewhere = true;
-    platform_mutex_unlock(mutex);
-  });
-  platform_sleep_ms(20);
-  // The other thread cannot have the lock while this one holds it.
-  EXPECT_FALSE(taken_elsewhere);
-  platform_mutex_unlock(mutex);
-  other.join();
-  EXPECT_TRUE(taken_elsewhere);
-  platform_mutex_destroy(mutex);
+std::atomic<int> thread_runs{0};
+void count_run() { thread_runs.fetch_add(1); }
+
+TEST(Platform, ThreadStartAndItsFailure) {
+  thread_runs = 0;
+  platform_set_thread_start_fails(true);
+  EXPECT_FALSE(platform_start_thread(count_run));
+  platform_set_thread_start_fails(false);
+  ASSERT_TRUE(platform_start_thread(count_run));
+  ASSERT_TRUE(wait_until([] { return thread_runs.load() > 0; }));
+  // The refused start ran nothing: only the second one counted.
+  platform_sleep_ms(50);
+  EXPECT_EQ(thread_runs.load(), 1);
 }
+
+PlatformMutex* shared_lock = nullptr;
+long shared_count = 0;  // guarded by shared_lock
+std::atomic<int> adders_done{0};
+constexpr long ADDS = 200000;
+
+void add_under_lock() {
+  for (long i = 0; i < ADDS; ++i) {
+    platform_mutex_lock(shared_lock);
+    ++shared_count;
+    platform_mutex_unlock(shared_lock);
+  }
+  adders_done.fetch_add(1);
+}
+
+TEST(Platform, LockKeepsTwoThreadsApart) {
+  shared_lock = platform_mutex_create();
+  shared_count = 0;
+  adders_done = 0;
+  ASSERT_TRUE(platform_start_thread(add_under_lock));
+  add_under_lock();
+  ASSERT_TRUE(wait_until([] { return adders_done.load() == 2; }));
+  platform_mutex_lock(shared_lock);
+  EXPECT_EQ(shared_count, 2 * ADDS);  // no increment lost
+  platform_mutex_unlock(shared_lock);
+  platform_mutex_destroy(shared_lock);
+}
+
+TEST(Platform, ClockWrapsAt32BitsAndDifferencesHold) {
+  platform_set_clock_offset(0);
+  const uint32_t raw = platform_time_ms();
+  // Put the wrap 200 ms ahead of the clock.
+  platform_set_clock_offset(0u - raw - 200u);
+  const uint32_t before = platform_time_ms();
+  platform_sleep_ms(400);
+  const uint32_t after = platform_time_ms();
+  platform_set_clock_offset(0);
+  EXPECT_GT(before, 0xFFFF0000u) << "not yet wrapped";
+  EXPECT_LT(after, 0x10000u) << "wrapped";
+  // Unsigned differences span the wrap.
+  EXPECT_GE(after - before, 350u);
+  EXPECT_LT(after - before, 60000u);
+}
+
+TEST(Platform, FrozenClockStandsStill) {
+  platform_freeze_clock(true, 0xFFFFFFF0u);
+  EXPECT_EQ(platform_time_ms(), 0xFFFFFFF0u);
+  platform_sleep_ms(20);
+  EXPECT_EQ(platform_time_ms(), 0xFFFFFFF0u);
+  platform_freeze_clock(false);
+  EXPECT_NE(platform_time_ms(), 0xFFFFFFF0u);
+}
+
+bool all_zero(const unsigned char* block, std::size_t bytes) {
+  for (std::size_t i = 0; i < bytes; ++i)
+    if (block[i] != 0) return false;
+  return true;
+}
+
+TEST(Platform, TableMemoryIsZeroedAndKeepsTheLimit) {
+  platform_set_alloc_limit(4 * MIB);
+  EXPECT_EQ(platform_alloc_zeroed(4 * MIB + 1), nullptr);
+  EXPECT_EQ(platform_alloc_zeroed(0), nullptr);
+  auto* block = static_cast<unsigned char*>(platform_alloc_zeroed(4 * MIB));
+  platform_set_alloc_limit(0);
+  ASSERT_NE(block, nullptr);
+  EXPECT_TRUE(all_zero(block, 4 * MIB));
+  for (std::size_t i = 0; i < 4 * MIB; ++i) block[i] = static_cast<unsigned char>(i | 1);
+  platform_free(block);
+  // Memory given back and asked for again is zero again.
+  block = static_cast<unsigned char*>(platform_alloc_zeroed(4 * MIB));
+  ASSERT_NE(block, nullptr);
+  EXPECT_TRUE(all_zero(block, 4 * MIB));
+  platform_free(block);
+  platform_free(nullptr);
+}
+
+TEST(Platform, PhysicalMemoryIsKnown) {
+  const uint64_t memory = platform_memory_bytes();
+  EXPECT_GE(memory, uint64_t{64} * MIB);
+  EXPECT_LT(memory, uint64_t{1} << 50);
+}
+
+#ifdef _WIN32
+// Windows commits what it gives; a block it cannot back is refused, which is
+// what lets the tables fall back by halving.
+TEST(Platform, BlockBeyondTheMachineIsRefused) {
+  EXPECT_EQ(platform_alloc_zeroed(std::size_t{1} << 46), nullptr);
+}
+#endif
 
 }  // namespace

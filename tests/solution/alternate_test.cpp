@@ -288,7 +288,7 @@ class AlternateSearch : public testing::Test {
     return reply;
   }
 
-  EngineProcess engine{KESTRANE_BIN};
+  EngineProcess engine{engine_under_test(KESTRANE_BIN)};
 };
 
 // ------------------------------------------------------------ the problems

@@ -17,24 +17,33 @@ class GoMate : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(engine.started());
-    engine.send_line("usi");
-    while (auto line = engine.read_line()) {
+    open_game(engine);
+  }
+
+  static void open_game(EngineProcess& process) {
+    process.send_line("usi");
+    while (auto line = process.read_line()) {
       if (*line == "usiok") break;
     }
-    engine.send_line("setoption name USI_Hash value 16");
-    engine.send_line("usinewgame");
+    process.send_line("setoption name USI_Hash value 16");
+    process.send_line("usinewgame");
   }
 
   // The answer line of "go mate" on `sfen`; progress lines go to `info`.
-  std::string solve(const std::string& sfen, const std::string& go = "go mate 30000",
-                    std::vector<std::string>* info = nullptr) {
-    engine.send_line("position sfen " + sfen);
-    engine.send_line(go);
-    while (auto line = engine.read_line(120000)) {
+  static std::string solve_on(EngineProcess& process, const std::string& sfen, const std::string& go,
+                              std::vector<std::string>* info) {
+    process.send_line("position sfen " + sfen);
+    process.send_line(go);
+    while (auto line = process.read_line(120000)) {
       if (line->rfind("checkmate", 0) == 0) return *line;
       if (info) info->push_back(*line);
     }
     return "(no answer)";
+  }
+
+  std::string solve(const std::string& sfen, const std::string& go = "go mate 30000",
+                    std::vector<std::string>* info = nullptr) {
+    return solve_on(engine, sfen, go, info);
   }
 
   // Checks a "checkmate <moves>" answer as a mate of the position.
@@ -56,7 +65,7 @@ class GoMate : public testing::Test {
     }
   }
 
-  EngineProcess engine{KESTRANE_BIN};
+  EngineProcess engine{engine_under_test(KESTRANE_BIN)};
 };
 
 TEST_F(GoMate, RegressionCollection) {
@@ -111,6 +120,48 @@ TEST_F(GoMate, PositionsThatCannotBeSolved) {
   EXPECT_EQ(solve("4k4/9/9/9/9/9/9/9/9 b 3R 1"), "checkmate nomate");    // 3 rooks
   // A solvable problem still answers afterwards.
   EXPECT_EQ(solve("4k4/9/4P4/9/9/9/9/9/9 b G2r2b3g4s4n4l17p 1"), "checkmate G*5b");
+}
+
+// The final line of a mate without the fields of the clock (nps, time), the
+// only ones that may differ between two runs.
+std::string without_clock(const std::string& line) {
+  std::vector<std::string> words = split_words(line);
+  std::string kept;
+  for (size_t i = 0; i < words.size(); ++i) {
+    if ((words[i] == "nps" || words[i] == "time") && i + 1 < words.size()) {
+      ++i;
+      continue;
+    }
+    kept += words[i] + " ";
+  }
+  return kept;
+}
+
+// With KESTRANE_ENGINE naming another build (the Windows engine under Wine),
+// its answers and node counts must be those of the engine built here; without
+// it, two processes of this engine must agree.
+TEST_F(GoMate, SameAnswersAndNodeCountsAsTheBuiltEngine) {
+  EngineProcess reference{KESTRANE_BIN};
+  ASSERT_TRUE(reference.started());
+  open_game(reference);
+  std::vector<std::string> sfens;
+  for (const Problem& p : load_problems("regression.sfen")) sfens.push_back(p.sfen);  // White to move too
+  const std::vector<Problem> zukou = load_problems("zukou.sfen");
+  for (int index : {1, 2, 3, 10, 17, 21}) sfens.push_back(zukou[index].sfen);
+  int finals = 0;
+  for (const std::string& sfen : sfens) {
+    std::vector<std::string> info, reference_info;
+    const std::string answer = solve(sfen, "go mate", &info);
+    EXPECT_EQ(answer, solve_on(reference, sfen, "go mate", &reference_info)) << sfen;
+    std::string final_line, reference_final;
+    for (const std::string& l : info)
+      if (l.find(" score mate ") != std::string::npos) final_line = without_clock(l);
+    for (const std::string& l : reference_info)
+      if (l.find(" score mate ") != std::string::npos) reference_final = without_clock(l);
+    EXPECT_EQ(final_line, reference_final) << sfen;
+    finals += !final_line.empty();
+  }
+  EXPECT_GE(finals, 6);  // the node counts of the mates were compared
 }
 
 TEST_F(GoMate, TimeLimitStopAndQuit) {

@@ -9,6 +9,8 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <sstream>
 #include <thread>
 
 extern char** environ;
@@ -29,7 +31,19 @@ void close_fd(int& fd) {
 
 }  // namespace
 
-EngineProcess::EngineProcess(const std::string& path) {
+std::vector<std::string> engine_under_test(const std::string& built) {
+  const char* command = std::getenv("KESTRANE_ENGINE");
+  std::vector<std::string> words;
+  std::istringstream in(command != nullptr ? command : "");
+  for (std::string word; in >> word;) words.push_back(word);
+  if (words.empty()) words.push_back(built);
+  return words;
+}
+
+EngineProcess::EngineProcess(const std::string& path) : EngineProcess(std::vector<std::string>{path}) {}
+
+EngineProcess::EngineProcess(const std::vector<std::string>& args) {
+  if (args.empty()) return;
   // A child that has ended must turn our writes into errors, not kill the
   // test binary.
   ::signal(SIGPIPE, SIG_IGN);
@@ -50,9 +64,11 @@ EngineProcess::EngineProcess(const std::string& path) {
   posix_spawn_file_actions_adddup2(&actions, to_child[0], STDIN_FILENO);
   posix_spawn_file_actions_adddup2(&actions, from_child[1], STDOUT_FILENO);
 
-  char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
+  std::vector<char*> argv;
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
   pid_t pid = -1;
-  int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ);
+  int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
 
   ::close(to_child[0]);

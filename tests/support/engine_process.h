@@ -9,12 +9,23 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+// The engine the end-to-end tests drive: the words of the environment
+// variable KESTRANE_ENGINE when it is set (a command line split at blanks,
+// such as "wine64 build-win/kestrane.exe", to drive another build of the
+// engine with the same tests), else `built`, the path of the engine built
+// with the tests.
+std::vector<std::string> engine_under_test(const std::string& built);
 
 class EngineProcess {
  public:
   static constexpr int DEFAULT_TIMEOUT_MS = 20000;
 
   explicit EngineProcess(const std::string& path);
+  // Runs argv[0] (looked up in PATH when it has no slash) with the rest as
+  // its arguments.
+  explicit EngineProcess(const std::vector<std::string>& argv);
   ~EngineProcess();
   EngineProcess(const EngineProcess&) = delete;
   EngineProcess& operator=(const EngineProcess&) = delete;

@@ -45,7 +45,7 @@ class EngineProcessTest : public testing::Test {
     EXPECT_FALSE(engine.read_line(2000).has_value());
   }
 
-  EngineProcess engine{KESTRANE_BIN};
+  EngineProcess engine{engine_under_test(KESTRANE_BIN)};
 };
 
 TEST_F(EngineProcessTest, IdentificationAndReadyok) {
