@@ -2,6 +2,7 @@
 
 #include "support/mate_check.h"
 #include "support/solve_loop.h"
+#include "support/usi_moves.h"
 
 namespace {
 
@@ -79,6 +80,50 @@ TEST_F(NodeSearch, NoCheckAndNoMateAreDisproven) {
   r = solve_first_pass();
   EXPECT_NE(r.pn, 0);
   EXPECT_EQ(r.dn, 0);
+}
+
+// A lone horse checks on and on while the king walks round: every line runs
+// into a repetition, yet the root is disproven outright (it was answered
+// "timeout" while the numbers saturated at 16 bits).
+TEST_F(NodeSearch, CyclingChecksEndInADisproofOfTheRoot) {
+  setup_position("9/9/5k3/9/4+B4/9/9/9/9 b 2rb4g4s4n4l18p 1");
+  LoopResult r = solve_first_pass();
+  EXPECT_EQ(r.pn, PN_INFINITE);
+  EXPECT_EQ(disproof_dependency, NO_DEPENDENCY);
+  uint32_t hand;
+  int16_t len;
+  int32_t pn, dn;
+  ASSERT_TRUE(tt_probe(0, hand, len, pn, dn));
+  EXPECT_EQ(pn, PN_INFINITE);
+}
+
+// Back at the root's position after four plies: the attacker fails on this
+// path, the answer names ply 0, and the table keeps no disproof for the
+// position reached (another path to it would inherit a false no-mate).
+TEST_F(NodeSearch, RepetitionDisprovesForThePathOnly) {
+  setup_position("8k/9/7G1/9/9/9/9/9/9 b G2r2b2g4s4n4l18p 1");
+  reset_search_counters();
+  tt_store(0, board.attacker_hand | TT_ON_PATH, 0, 5, 0, 0);
+  const char* walk[] = {"2c3c", "1a2a", "3c2c", "2a1a"};
+  int16_t cp[4], co[4];
+  for (int i = 0; i < 4; ++i) make_move(static_cast<int16_t>(i % 2), move_of(usi_to_code(walk[i], i % 2, false)), cp[i], co[i]);
+  ASSERT_EQ(repeated_ply(), 0);
+  int32_t pn, dn;
+  uint32_t hand;
+  search_attacker(7, pn, dn, hand);
+  EXPECT_EQ(pn, PN_INFINITE);
+  EXPECT_EQ(disproof_dependency, 0);
+  // One ply on, the same position with the defender to move repeats nothing.
+  make_move(0, move_of(usi_to_code("2c2b", 0, false)), cp[0], co[0]);
+  EXPECT_EQ(repeated_ply(), -1);
+  unmake_move(0, move_of(usi_to_code("2c2b", 0, false)), cp[0], co[0]);
+  for (int i = 3; i >= 0; --i) unmake_move(static_cast<int16_t>(i % 2), move_of(usi_to_code(walk[i], i % 2, false)), cp[i], co[i]);
+  // A node whose disproof rests on ply 0 stores unknown, never infinity.
+  EXPECT_EQ(storable_pn(PN_INFINITE, 0), PN_INFINITE);  // at ply 0 it is the root's own
+  board.ply = 3;
+  EXPECT_EQ(storable_pn(PN_INFINITE, 0), 1);
+  EXPECT_EQ(storable_pn(PN_INFINITE, 3), PN_INFINITE);
+  board.ply = 0;
 }
 
 TEST_F(NodeSearch, MateByPawnDropIsNotAProof) {
