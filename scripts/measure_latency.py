@@ -13,32 +13,16 @@ figures. The script fails when an answer is not the expected mate.
 """
 import argparse
 import os
-import select
 import statistics
 import subprocess
 import sys
 import time
 
+from engine_pipe import read_line
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # Gold drop on 5b mates the king on 5a (regression-1 of the bench).
 MATE_IN_ONE = "4k4/9/4P4/9/9/9/9/9/9 b G2r2b3g4s4n4l17p 1"
-
-
-def read_line(proc, buffer, deadline):
-    """The next output line (without its line feed), or None at the deadline."""
-    while b"\n" not in buffer[0]:
-        left = deadline - time.monotonic()
-        if left <= 0:
-            return None
-        ready, _, _ = select.select([proc.stdout], [], [], left)
-        if not ready:
-            return None
-        chunk = os.read(proc.stdout.fileno(), 65536)
-        if not chunk:
-            return None
-        buffer[0] += chunk
-    line, buffer[0] = buffer[0].split(b"\n", 1)
-    return line.decode("latin-1")
 
 
 def main():

@@ -19,11 +19,12 @@ fail, since it measured nothing.
 import argparse
 import os
 import random
-import select
 import statistics
 import subprocess
 import sys
 import time
+
+from engine_pipe import read_line
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
@@ -36,23 +37,6 @@ def load_problem(reference):
             if line.strip() and not line.startswith("#"):
                 rows.append(line.split("\t")[0])
     return rows[int(index)]
-
-
-def read_line(proc, buffer, deadline):
-    """The next output line (without its line feed), or None at the deadline."""
-    while b"\n" not in buffer[0]:
-        left = deadline - time.monotonic()
-        if left <= 0:
-            return None
-        ready, _, _ = select.select([proc.stdout], [], [], left)
-        if not ready:
-            return None
-        chunk = os.read(proc.stdout.fileno(), 65536)
-        if not chunk:
-            return None
-        buffer[0] += chunk
-    line, buffer[0] = buffer[0].split(b"\n", 1)
-    return line.decode("latin-1")
 
 
 def one_run(engine, sfen, limit_ms, hash_mb):

@@ -1,0 +1,22 @@
+"""Reading an engine's output lines over a pipe, with a deadline (shared by
+the measuring scripts)."""
+import os
+import select
+import time
+
+
+def read_line(proc, buffer, deadline):
+    """The next output line (without its line feed), or None at the deadline."""
+    while b"\n" not in buffer[0]:
+        left = deadline - time.monotonic()
+        if left <= 0:
+            return None
+        ready, _, _ = select.select([proc.stdout], [], [], left)
+        if not ready:
+            return None
+        chunk = os.read(proc.stdout.fileno(), 65536)
+        if not chunk:
+            return None
+        buffer[0] += chunk
+    line, buffer[0] = buffer[0].split(b"\n", 1)
+    return line.decode("latin-1")
