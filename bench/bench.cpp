@@ -1,6 +1,6 @@
 // The bench program and the batch checker for composers.
 //
-//   bench [FILE|DIR] [--hash MB] [--limit MS] [--fresh]
+//   bench [FILE|DIR] [--hash MB] [--limit MS] [--fresh] [--stage-budget N]
 //     Solves every problem of FILE (or a small built-in set) through the same
 //     path as "go mate" and prints one row per problem, the totals and a
 //     signature line: the total node count, which is the same on every run
@@ -62,6 +62,7 @@
 #include "position/move_text.h"
 #include "search/tt.h"
 #include "solve/driver.h"
+#include "solve/search_state.h"
 #include "solve/go_mate.h"
 #include "usi/command_loop.h"
 #include "usi/options.h"
@@ -108,12 +109,15 @@ struct Options {
   std::string kif_dir;
   int alt_seconds = 30;
   bool fresh = false;  // an empty table for every problem
+  // Expansions of the minimality stage per problem (0 = until the limit, as
+  // the engine runs it); a budget keeps the counts off the clock.
+  uint32_t stage_budget = 20000;
   std::string nomate;  // a no-mate workload file
 };
 
 void usage() {
   std::fputs(
-      "usage: bench [FILE|DIR] [--hash MB] [--limit MS] [--fresh]\n"
+      "usage: bench [FILE|DIR] [--hash MB] [--limit MS] [--fresh] [--stage-budget N]\n"
       "       bench --nomate FILE [--hash MB] [--limit MS]\n"
       "       bench --check FILE|DIR [--tsv OUT] [--md OUT] [--kif DIR] [--hash MB] [--limit MS]\n"
       "             [--alt-seconds S] [--fresh]\n"
@@ -122,6 +126,8 @@ void usage() {
       "FILE: one problem a line, SFEN[<TAB>known length<TAB>note]; '#' lines are comments;\n"
       "or one problem as a KIF (.kif, .kifu: Shift-JIS or UTF-8) or CSA (.csa) file.\n"
       "DIR: every .sfen, .kif, .kifu and .csa file in it, in name order.\n"
+      "--stage-budget N: expansions of the shortest-mate proof per problem (default 20000;\n"
+      "0 = until the limit, as the engine does).\n"
       "--limit 0 means no limit. --fresh: every problem starts with an empty table, as in a\n"
       "new engine process, so that its result does not depend on the problems before it.\n",
       stderr);
@@ -173,6 +179,8 @@ bool parse_options(int argc, char** argv, Options& options) {
         return false;
       }
       options.alt_seconds = static_cast<int>(seconds);
+    } else if (arg == "--stage-budget") {
+      if (!value(options.stage_budget)) return false;
     } else if (arg == "--fresh") {
       options.fresh = true;
     } else if (arg == "--check") {
@@ -291,6 +299,9 @@ struct Solved {
   double ms;
   double cpu_ms;
   int length;
+  uint8_t shortest;     // ShortestState of the answer
+  int stage_mates;      // shorter mates found by the minimality stage
+  bool clock_stopped;   // the clock ended the search: the count depends on it
   std::string line;
   std::string japanese;            // "▲２三桂成 △同玉 …", checker only
   std::vector<std::string> kif_moves;  // "２三桂成(13)", checker only
@@ -345,6 +356,9 @@ Solved solve(const Problem& p, uint32_t limit_ms, bool fresh) {
   const double cpu_start = cpu_ms();
   Solved s;
   s.outcome = solve_go_mate(limit_ms);
+  s.shortest = shortest_state;
+  s.stage_mates = stage_mates;
+  s.clock_stopped = stop_reason == STOP_TIME;
   s.cpu_ms = cpu_ms() - cpu_start;
   const auto stop = std::chrono::steady_clock::now();
   s.nodes = nodes;
@@ -379,6 +393,7 @@ std::string verdict(const Problem& p, const Solved& s) {
 
 void set_up_engine(const Options& options, bool alternate) {
   command_loop_reset();
+  stage_expansion_budget = options.stage_budget;
   handle_command("setoption name USI_Hash value " + std::to_string(options.hash_mb));
   handle_command(std::string("setoption name Do_YoTsume_Search value ") + (alternate ? "true" : "false"));
   handle_command("setoption name YoTsume_Second value " + std::to_string(options.alt_seconds));
@@ -407,7 +422,8 @@ int run_bench(const Options& options, const std::vector<Problem>& problems) {
                "nodes", "ms", "nps", "vs known");
   std::fflush(out);
   uint64_t total_nodes = 0;
-  uint64_t solved_nodes = 0;  // of the problems that did not time out
+  uint64_t solved_nodes = 0;  // of the problems the clock did not stop
+  int clock_stops = 0, proven = 0, open = 0;
   uint64_t allocated_mb = 0;
   double total_ms = 0;
   double cpu = 0;
@@ -417,7 +433,10 @@ int run_bench(const Options& options, const std::vector<Problem>& problems) {
     const Problem& p = problems[i];
     const Solved s = solve(p, options.limit_ms, options.fresh);
     total_nodes += s.nodes;
-    if (s.outcome.result != RESULT_TIMEOUT) solved_nodes += s.nodes;
+    if (!s.clock_stopped) solved_nodes += s.nodes;
+    clock_stops += s.clock_stopped;
+    proven += s.shortest == SHORTEST_PROVEN;
+    open += s.shortest == SHORTEST_OPEN;
     // The table size actually allocated is part of what the counts depend on.
     if (tt_slots > 0) allocated_mb = tt_slots / TT_ENTRIES_PER_MB;
     total_ms += s.ms;
@@ -429,9 +448,11 @@ int run_bench(const Options& options, const std::vector<Problem>& problems) {
     wrong += v == "NOMATE" || v == "MATE-FOUND";
     const std::string length = s.outcome.result == RESULT_MATE ? std::to_string(s.length) : "-";
     const double nps = s.ms > 0 ? s.nodes * 1000.0 / s.ms : 0;
-    std::fprintf(out, "%-4zu %-24s %-7s %5s %6s %12" PRIu32 " %10.0f %10.0f  %s\n", i + 1, p.name.c_str(),
+    std::string shortest = s.shortest == SHORTEST_PROVEN ? "  shortest" : s.shortest == SHORTEST_OPEN ? "  open" : "";
+    if (s.stage_mates > 0) shortest += " (" + std::to_string(s.stage_mates) + " shorter in the stage)";
+    std::fprintf(out, "%-4zu %-24s %-7s %5s %6s %12" PRIu32 " %10.0f %10.0f  %s%s\n", i + 1, p.name.c_str(),
                  result_name(s.outcome.result), length.c_str(), p.known.empty() ? "-" : p.known.c_str(),
-                 s.nodes, s.ms, nps, v.c_str());
+                 s.nodes, s.ms, nps, v.c_str(), shortest.c_str());
     std::fflush(out);
   }
   const double nps = total_ms > 0 ? total_nodes * 1000.0 / total_ms : 0;
@@ -442,18 +463,20 @@ int run_bench(const Options& options, const std::vector<Problem>& problems) {
                wrong);
   std::fprintf(out, "total: %" PRIu64 " nodes, %.0f ms, %.0f nps; CPU %.0f ms, %.0f nodes per CPU second\n",
                total_nodes, total_ms, nps, cpu, cpu > 0 ? total_nodes * 1000.0 / cpu : 0);
-  if (counts[RESULT_TIMEOUT] == 0) {
+  std::fprintf(out, "total: %d mates proven shortest, %d left open (stage budget %" PRIu32 " expansions)\n", proven,
+               open, options.stage_budget);
+  if (clock_stops == 0) {
     std::fprintf(out, "signature: %" PRIu64 " nodes (%zu problems, hash %" PRIu64 " MB%s)\n", total_nodes,
                  problems.size(), allocated_mb, options.fresh ? ", fresh" : "");
   } else if (options.fresh) {
     // Each problem stands alone, so the solved ones still add up the same.
     std::fprintf(out, "signature: %" PRIu64 " nodes (%d solved of %zu problems, hash %" PRIu64 " MB, fresh)\n",
-                 solved_nodes, counts[RESULT_MATE] + counts[RESULT_NOMATE], problems.size(), allocated_mb);
+                 solved_nodes, static_cast<int>(problems.size()) - clock_stops, problems.size(), allocated_mb);
   } else {
     std::fprintf(out,
-                 "signature: none - %d timeouts: a timeout stops at a moment of the clock and the table "
-                 "carries its state on (use --fresh)\n",
-                 counts[RESULT_TIMEOUT]);
+                 "signature: none - %d stopped by the clock: a stop comes at a moment of the clock and the "
+                 "table carries its state on (use --fresh)\n",
+                 clock_stops);
   }
   std::fflush(out);
   return 0;

@@ -26,7 +26,9 @@ int32_t storable_pn(int32_t pn, int16_t dependency) {
 bool node_entry_check() {
   clock_check();
   if (platform_elapsed_since(last_report_ms) >= 1000) write_progress(PERIODIC);
-  if (refine_pass > 0 && expansions > PASS_EXPANSION_BUDGET) stop_reason = STOP_BUDGET;
+  if (refine_pass > 0 && !minimality_stage && expansions > PASS_EXPANSION_BUDGET) stop_reason = STOP_BUDGET;
+  if (minimality_stage && stage_expansion_budget != 0 && expansions > stage_expansion_budget)
+    stop_reason = STOP_BUDGET;
   return stop_reason != STOP_NONE;
 }
 
@@ -68,7 +70,7 @@ uint32_t unwind_proof_hand(uint32_t hand, int from, int captured_kind) {
   return hand_with(hand, from - HAND_SQUARE_BASE);
 }
 
-int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& hand_out) {
+int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& hand_out, int32_t th_dn) {
   // 1. Entry: clock, progress, stop; and the end of the level storage.
   disproof_dependency = NO_DEPENDENCY;
   if (node_answers_at_entry(th, pn_out, dn_out, hand_out)) return 0;
@@ -82,7 +84,7 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
       repetition_answer(repeated_ply(), th, pn_out, dn_out);
       return 1;
     }
-    if (pn_out >= th) return sat16(proof_len + 1);
+    if (pn_out >= th || (th_dn < PN_INFINITE && dn_out >= th_dn)) return sat16(proof_len + 1);
     ++reexpansions;
   }
 
@@ -128,6 +130,7 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
   bool retry = false;
   int best_index = first;
   int32_t child_th = th;
+  int32_t child_th_dn = th_dn;
   int16_t captured_piece = EMPTY, captured_owner = OWNER_NONE;
   uint32_t child_hand = 0;
   while (true) {
@@ -135,6 +138,15 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
       int second_plus_one = 0;
       best_index = select_attacker_child(first, end - 1, second_plus_one);
       if (move_entries[best_index].pn >= th) break;
+      if (th_dn < PN_INFINITE && move_entries[best_index].pn > 0) {
+        // The checks' disproof numbers add up: the node ends at th_dn, and the
+        // chosen check gets what the others leave of it (a check proven by the
+        // table goes first in any case).
+        int64_t dn_sum = dn_out;  // the left-out checks (the global is reused below)
+        for (int i = first; i < end; ++i) dn_sum += move_entries[i].dn;
+        if (dn_sum >= th_dn) break;
+        child_th_dn = static_cast<int32_t>(th_dn - (dn_sum - move_entries[best_index].dn));
+      }
       child_th = second_plus_one;
       if (child_th > th) {
         child_th = th;
@@ -148,7 +160,7 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
     }
     retry = false;
     MoveEntry& best = move_entries[best_index];
-    best.length = search_defender(child_th, best.pn, best.dn, child_hand);
+    best.length = search_defender(child_th, best.pn, best.dn, child_hand, child_th_dn);
     best.dependency = disproof_dependency;
     unmake_move(0, entry_move(best), captured_piece, captured_owner);
 

@@ -92,6 +92,21 @@ int32_t select_defender_child(int first, int last) {
   return second_dn;
 }
 
+int32_t select_defender_child_by_dn(int first, int last) {
+  if (first > last) return PN_INFINITE;
+  int best = first;
+  for (int i = first + 1; i <= last; ++i) {
+    const MoveEntry& p = move_entries[i];
+    const MoveEntry& b = move_entries[best];
+    if (p.dn < b.dn || (p.dn == b.dn && p.tag < b.tag)) best = i;
+  }
+  int32_t second_dn = PN_INFINITE;
+  for (int i = first; i <= last; ++i)
+    if (i != best) second_dn = std::min(second_dn, move_entries[i].dn);
+  std::swap(move_entries[first], move_entries[best]);
+  return second_dn;
+}
+
 uint32_t and_proof_hand() {
   const uint32_t current = board.attacker_hand;
   uint32_t hand = proof_hand & TT_HAND_MASK;
@@ -105,7 +120,7 @@ uint32_t and_proof_hand() {
   return hand;
 }
 
-int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& hand_out) {
+int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& hand_out, int32_t th_dn) {
   // 1. Entry: clock, progress, stop; and the end of the level storage.
   disproof_dependency = NO_DEPENDENCY;
   if (node_answers_at_entry(th, pn_out, dn_out, hand_out)) return 0;
@@ -116,9 +131,17 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
   if (limit_active && (trial_drop_piece == 0 || refine_pass > 0) && ply >= length_limit + 2) {
     const int penalty = leftover_penalty();
     if (ply - penalty >= length_limit + 2) {
-      pn_out = th;
-      dn_out = root_threshold;
       hand_out = board.attacker_hand;
+      if (minimality_stage) {
+        // No mate within the limit along this path. A refinement pass keeps
+        // such results under the path key, where the same path (same ply,
+        // a limit never larger) meets them again.
+        pn_out = PN_INFINITE;
+        dn_out = 0;
+      } else {
+        pn_out = th;
+        dn_out = root_threshold;
+      }
       return sat16(-penalty);
     }
   }
@@ -134,7 +157,7 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
       repetition_answer(repeated_ply(), th, pn_out, dn_out);
       return 1;
     }
-    if (pn_out >= th) return sat16(proof_len + 1);
+    if (pn_out >= th || (th_dn < PN_INFINITE && dn_out >= th_dn)) return sat16(proof_len + 1);
     ++reexpansions;
   }
 
@@ -151,10 +174,7 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
   node_threshold = th;
   drop_mate_seen = 0;
   no_legal_evasion = 1;
-  const bool main_line = refine_pass > 0 && main_line_keys[depth] == board.path_key;
-  if (main_line) length_limit = sat16(length_limit + 2);
   generate_moves(1, depth);
-  if (main_line) length_limit = sat16(length_limit - 2);
   if (gen_overflow) {
     // The level storage is full: fail for this threshold, store nothing.
     fail_for_threshold(th, pn_out, dn_out, hand_out);
@@ -195,7 +215,12 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
   // One disproven reply disproves the node: the one resting least on the path.
   int16_t dependency = 0;
   pn_out = pn_sum;
-  if (pn_sum >= th) {
+  const bool dn_limited = th_dn < PN_INFINITE;
+  int32_t min_dn = PN_INFINITE;
+  if (dn_limited)
+    for (int i = first; i < end; ++i)
+      if (move_entries[i].pn > 0) min_dn = std::min(min_dn, move_entries[i].dn);
+  if (pn_sum >= th || (dn_limited && pn_sum > 0 && min_dn >= th_dn)) {
     // Fails without search: the easiest escape decides the disproof number.
     int32_t dn = PN_INFINITE;
     best_result = LENGTH_INFINITE;
@@ -215,12 +240,11 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
     tt_store(1, board.attacker_hand | TT_ON_PATH, 0, ply == 0 ? PN_SUM_CAP : th, 0, entry_code(move_entries[first]));
     int h = first;
     bool retry = false;
-    bool length_bump = false;
     int32_t second_dn = PN_INFINITE;
     int16_t captured_piece = EMPTY, captured_owner = OWNER_NONE;
     uint32_t child_hand = 0;
     while (h < end) {
-      if (!retry) second_dn = select_defender_child(h, end - 1);
+      if (!retry) second_dn = dn_limited ? select_defender_child_by_dn(h, end - 1) : select_defender_child(h, end - 1);
       MoveEntry& p = move_entries[h];
       make_move(1, entry_move(p), captured_piece, captured_owner);
 
@@ -247,7 +271,7 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
 
       // 7.3 The threshold left after the other replies' proof numbers.
       const int32_t c = pn_add(int64_t{p.pn} - pn_out, th);
-      if (length_bump) length_limit = sat16(length_limit + 2);
+      const int32_t c_dn = dn_limited ? std::min(th_dn, pn_add(second_dn, 1)) : th_dn;
 
       // 7.4 Futile interposition trial: the captured interposer is given
       // back to the defender; a reply mated even so costs no plies.
@@ -260,7 +284,7 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
         update_key_and_hand(hand_square(0, piece), piece, NO_SQUARE, 0);
         trial_drop_piece = static_cast<int16_t>(piece);
         if (refine_pass > 0) length_limit = sat16(length_limit + 2);
-        const int16_t trial_result = search_attacker(c, p.pn, p.dn, child_hand);
+        const int16_t trial_result = search_attacker(c, p.pn, p.dn, child_hand, c_dn);
         p.length = trial_result;
         length_limit = saved_limit;
         board.attacker_hand = saved_hand;
@@ -268,23 +292,17 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
         --board.hands[1][piece];
         trial_drop_piece = 0;
         if (p.pn != 0) {
-          p.length = search_attacker(c, p.pn, p.dn, child_hand);
+          p.length = search_attacker(c, p.pn, p.dn, child_hand, c_dn);
           const uint32_t field = hand_field_mask(piece);
           if (((board.attacker_hand ^ child_hand) & field) == 0) all_futile = false;
         } else {
           p.length = sat16(trial_result - 2);
         }
       } else {
-        p.length = search_attacker(c, p.pn, p.dn, child_hand);
+        p.length = search_attacker(c, p.pn, p.dn, child_hand, c_dn);
         all_futile = false;
       }
       p.dependency = disproof_dependency;
-
-      // 7.5
-      if (length_bump)
-        length_limit = sat16(length_limit - 2);
-      else if (refine_pass > 0 && main_line)
-        length_bump = true;
 
       // 7.6
       unmake_move(1, entry_move(p), captured_piece, captured_owner);
@@ -294,6 +312,13 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
       if (p.pn > 0) {
         if (p.pn >= PN_INFINITE) dependency = p.dependency;
         dn_out = std::min(p.dn, second_dn);
+        if (dn_limited && p.pn < PN_INFINITE && p.dn >= c_dn && pn_out < th && dn_out < th_dn &&
+            stop_reason == STOP_NONE) {
+          // Only its disproof threshold ran out: another reply is easier now.
+          if (child_hand & TT_PAWN_DROP_MATE) hand_out |= TT_PAWN_DROP_MATE;
+          retry = false;
+          continue;
+        }
         if (child_hand & TT_PAWN_DROP_MATE) hand_out |= TT_PAWN_DROP_MATE;
         best_result = p.length;
         best_move = entry_code(p);

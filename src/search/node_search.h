@@ -37,10 +37,15 @@ void fail_for_threshold(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
 
 // Attacker to move: threshold in, pn/dn/proof hand out, returns the result
 // (for a proof, the ply at which the mate completes less two per leftover
-// piece). The board is unchanged on return.
-int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& hand_out);
+// piece). The board is unchanged on return. A finite th_dn also ends the
+// node once its disproof number reaches it (both thresholds, as the
+// minimality stage searches); PN_INFINITE leaves the proof number alone in
+// charge.
+int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& hand_out,
+                        int32_t th_dn = PN_INFINITE);
 // Defender to move (in check).
-int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& hand_out);
+int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& hand_out,
+                        int32_t th_dn = PN_INFINITE);
 
 // Index of the entry with the smallest pn (then the smaller tag, then the
 // earlier) in first..last; second_plus_one gets the smallest pn among the
@@ -49,6 +54,10 @@ int select_attacker_child(int first, int last, int& second_plus_one);
 // Moves the reply to examine next to index `first`; returns the smallest dn
 // among its rivals (PN_INFINITE when none).
 int32_t select_defender_child(int first, int last);
+// Under a disproof threshold: moves the reply with the smallest dn (then the
+// smaller tag, then the earlier) to `first`; returns the smallest dn among
+// the others.
+int32_t select_defender_child_by_dn(int first, int last);
 
 // The child's proof hand seen before the attacker's move from `from` that
 // captured a piece of kind `captured_kind` (0 for none).

@@ -7,6 +7,7 @@
 #include "movegen/move_list.h"
 #include "platform/platform.h"
 #include "position/keys.h"
+#include "solve/search_state.h"
 #include "usi/options.h"
 
 TtEntry* tt_tables[2] = {nullptr, nullptr};
@@ -68,6 +69,17 @@ bool matches_position(const TtEntry& e) {
   return e.check_word == board.board_key.hi || e.check_word == board.path_key;
 }
 
+// A disproof of the minimality stage: it rests on the length limit and holds
+// for at most `length` plies left below the position (the limit only falls,
+// and fewer plies never make a mate). All other non-proofs of a refinement
+// pass are kept under the path key.
+bool bounded_disproof(const TtEntry& e) {
+  return (e.flags & (TT_REFINE | TT_ON_PATH | TT_PATH)) == TT_REFINE && e.pn >= PN_INFINITE &&
+         e.check_word == board.board_key.hi;
+}
+
+int plies_left() { return int{length_limit} - board.ply; }
+
 int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, MoveCode move,
           bool result_store) {
   if (tt_slots == 0) return 0;
@@ -80,6 +92,14 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
   if (store_under_path_key) {
     check_word = board.path_key;
     path_key_in_use = true;
+  } else if (minimality_stage && result_store && pn >= PN_INFINITE && trial_drop_piece == 0 &&
+             !(flags_in & TT_ON_PATH)) {
+    // 1a. A disproof of the stage holds for every path with as few plies left.
+    if (TtEntry* marker = find_on_path(side, hand, check_word)) {
+      marker->flags &= ~TT_ON_PATH;
+      if (marker->pn != 0) marker->pn = marker->dn = 1;
+    }
+    length = clamp16(plies_left());
   } else if (pn != 0 && !(flags_in & TT_ON_PATH) &&
              (result_store ? refine_pass > 0 : (dn == 0 || refine_pass > 0))) {
     // 2. A result that may depend on the path releases the on-path marker
@@ -246,6 +266,8 @@ bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out
     if (!matches_position(e)) continue;
     // Provisional results of a refinement pass mean nothing before it.
     if (refine_pass == 0 && (e.flags & TT_REFINE) && e.pn != 0) continue;
+    const bool bounded = bounded_disproof(e);
+    if (bounded && e.length < plies_left()) continue;
     const uint32_t stored = e.flags & TT_HAND_MASK;
 
     if (stored == current) {
@@ -287,7 +309,7 @@ bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out
       }
       if (e.pn > max_pn) max_pn = e.pn;
       if (e.dn > max_dn) max_dn = e.dn;
-      if (e.pn != 0 && e.length > max_len) max_len = e.length;
+      if (e.pn != 0 && !bounded && e.length > max_len) max_len = e.length;
 
     } else if (hand_contains(stored, current)) {
       // The current attacker holds less: a disproof carries over.
@@ -304,7 +326,7 @@ bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out
         q = &e;
       }
       if (e.pn > max_pn) max_pn = e.pn;
-      if (e.pn != 0) {
+      if (e.pn != 0 && !bounded) {
         int len = e.length + hand_excess(stored, current);
         if (len > max_len) max_len = len;
       }

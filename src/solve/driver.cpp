@@ -1,6 +1,7 @@
 #include "solve/driver.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "movegen/generate.h"
 #include "movegen/step_tables.h"
@@ -16,7 +17,12 @@
 #include "solve/progress.h"
 #include "solve/search_state.h"
 
+const char PROVEN_SHORTEST_LINE[] = "info string The mate is proven shortest.\n";
+const char NOT_PROVEN_SHORTEST_LINE[] = "info string The mate is not proven shortest.\n";
+
 uint8_t solve_result = RESULT_TIMEOUT;
+uint8_t shortest_state = SHORTEST_UNKNOWN;
+int16_t stage_mates = 0;
 uint8_t previous_mode = MODE_NONE;
 int16_t verify_calls = 0;
 uint8_t root_proven_at_start = 0;
@@ -24,6 +30,34 @@ uint8_t root_proven_at_start = 0;
 namespace {
 
 bool stable_once = false;
+bool proven_shortest = false;
+// Set when the stage's root search is to start: no threshold step before it.
+bool stage_restart = false;
+// The recorded line's limit while the stage's proof is verified.
+int16_t length_limit_before_verify = 0;
+
+// The stage's root has both thresholds at the top: one search, directed by
+// both numbers, until the root is proven or disproven.
+void restart_root(int32_t& pn) {
+  pn = 1;
+  expansions = 0;
+  root_threshold = minimality_stage ? MAX_ROOT_THRESHOLD : 1;
+  stage_restart = minimality_stage != 0;
+}
+
+// After the passes: searches below the recorded line's value with every
+// cut at the limit a disproof, until the root is proven or disproven.
+// False when no time is left for it (the recorded line then stands).
+bool enter_minimality_stage(int32_t& pn) {
+  root_value = restore_solution(0);
+  if (stop_reason == STOP_TIME || after_mark) return false;
+  stop_reason = STOP_NONE;
+  minimality_stage = 1;
+  limit_active = 1;
+  length_limit = sat16(root_value - 2);
+  restart_root(pn);
+  return true;
+}
 
 bool root_proven_in_table() {
   uint32_t hand = 0;
@@ -81,11 +115,16 @@ int is_symmetric() {
 MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
   // A. Entry.
   tt_hint_move = 0;
+  shortest_state = SHORTEST_UNKNOWN;
+  stage_mates = 0;
   time_limit_ms = limit_ms;
   stop_reason = STOP_NONE;
   allow_proof_overwrite = 0;
   refine_pass = 0;
   stable_once = false;
+  proven_shortest = false;
+  stage_restart = false;
+  minimality_stage = 0;
   reported_depth = 0;
   expansions = 0;
   reexpansions = 0;
@@ -128,13 +167,13 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
   while (true) {
     uint32_t hand = 0;
     trial_drop_piece = 0;
-    root_value = search_attacker(root_threshold, pn, dn, hand);
+    root_value = search_attacker(root_threshold, pn, dn, hand, minimality_stage ? MAX_ROOT_THRESHOLD : PN_INFINITE);
     bool finish = false;
-    bool next_threshold = true;
 
     if (pn == 0 && stop_reason == STOP_NONE) {
       // C3. Verify the proof.
       solve_result = RESULT_MATE;
+      length_limit_before_verify = length_limit;
       if (refine_pass == 0) repair_limit = static_cast<uint32_t>(root_threshold) + 1;
       verify_calls = 0;
       int changed = verify_solution(0, pn);
@@ -144,7 +183,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
           break;
         }
         driver_clock_step();
-        if (refine_pass > 0 && expansions > PASS_EXPANSION_BUDGET) {
+        if (refine_pass > 0 && !minimality_stage && expansions > PASS_EXPANSION_BUDGET) {
           stop_reason = STOP_BUDGET;
         } else if (stop_reason == STOP_TIME) {
           pn = 1;
@@ -162,16 +201,27 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
         finish = true;  // answered from the table
       } else if (pn == 0 && after_mark) {
         finish = true;  // the alternate-solution search stops at its first proof
-      } else if (refine_pass > MAX_REFINE_PASSES) {
-        finish = true;
+      } else if (!minimality_stage && refine_pass > MAX_REFINE_PASSES) {
+        if (pn == 0) read_solution(0);
+        finish = !enter_minimality_stage(pn);
+      } else if (pn == 0 && minimality_stage) {
+        // A strictly shorter mate: recorded, and the stage starts over below it.
+        const int16_t stage_limit = length_limit_before_verify;
+        read_solution(0);
+        if (length_limit < stage_limit) {
+          ++stage_mates;
+          restart_root(pn);
+        } else {
+          root_value = restore_solution(0);
+          finish = true;
+        }
       } else if (pn == 0) {
         // C5. A refinement pass for a strictly shorter mate.
         if (reported_depth == 0) reported_depth = root_threshold;
         const int changed_line = read_solution(0);
         if (refine_pass >= 2 && changed_line != 1) {
           if (stable_once) {
-            root_value = restore_solution(0);
-            finish = true;
+            finish = !enter_minimality_stage(pn);
           } else {
             stable_once = true;
           }
@@ -179,37 +229,45 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
           ++refine_pass;
           stable_once = false;
         }
-        if (!finish) {
+        if (!finish && !minimality_stage) {
           limit_active = 1;
-          pn = 1;
-          expansions = 0;
-          root_threshold = 1;
+          restart_root(pn);
         }
       }
     } else {
       // C6. No proof, or a stop came with it.
-      if (refine_pass > 0 &&
+      if (refine_pass > 0 && !minimality_stage &&
           (int64_t{root_threshold} >= repair_limit ||
            static_cast<int64_t>(expansions) >
                static_cast<int64_t>(refine_node_factor) * root_threshold + 9999 ||
            refine_pass > MAX_REFINE_PASSES || stop_reason == STOP_BUDGET)) {
-        // The pass gives up: the recorded line stands.
-        root_value = restore_solution(0);
-        pn = 0;
-        finish = true;
+        // The pass gives up: the stage settles the question, or, out of
+        // time, the recorded line stands.
+        if (!enter_minimality_stage(pn)) {
+          pn = 0;
+          finish = true;
+        }
       } else if (pn == 0) {
         finish = true;
       }
     }
     if (finish) break;
+    if (stage_restart) {
+      stage_restart = false;
+      continue;
+    }
 
     // C7. Next threshold.
-    if (next_threshold) {
-      if (pn >= PN_INFINITE) break;  // disproven
+    {
+      if (pn >= PN_INFINITE) {
+        // Disproven; in the stage: no mate below the recorded line's value.
+        proven_shortest = minimality_stage != 0;
+        break;
+      }
       if (root_threshold >= MAX_ROOT_THRESHOLD || pn >= MAX_ROOT_THRESHOLD) break;
       root_threshold = next_root_threshold(pn);
       driver_clock_step();
-      if (refine_pass > 0 && expansions > PASS_EXPANSION_BUDGET) {
+      if (refine_pass > 0 && !minimality_stage && expansions > PASS_EXPANSION_BUDGET) {
         stop_reason = STOP_BUDGET;
         break;
       }
@@ -217,16 +275,21 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
     }
   }
 
-  // C8. Finish.
+  // C8. Finish. A verified and recorded mate is the answer even when time
+  // ran out in a later pass or in the stage.
   length_limit = 2999;
-  if (refine_pass > 0 && pn != 0 && stop_reason != STOP_TIME) {
+  const bool recorded_mate = refine_pass > 0;
+  if (recorded_mate && (pn != 0 || stop_reason != STOP_NONE)) {
     root_value = restore_solution(0);
     pn = 0;
   }
   if (pn == 0) read_out_solution();
   if (pn != 0) write_progress(FINAL);
+  shortest_state = !recorded_mate ? SHORTEST_UNKNOWN : proven_shortest ? SHORTEST_PROVEN : SHORTEST_OPEN;
+  if (recorded_mate) std::fputs(proven_shortest ? PROVEN_SHORTEST_LINE : NOT_PROVEN_SHORTEST_LINE, stdout);
+  minimality_stage = 0;
   if (after_mark) report_alternate_solution(0, pn);
-  if (stop_reason == STOP_TIME) {
+  if (stop_reason == STOP_TIME && !recorded_mate) {
     solution[1] = -1;
     solve_result = RESULT_TIMEOUT;
   } else if (pn == 0) {

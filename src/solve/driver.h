@@ -13,7 +13,18 @@ constexpr int32_t MAX_ROOT_THRESHOLD = PN_SUM_CAP;
 constexpr int MAX_REFINE_PASSES = 99;
 constexpr int MAX_VERIFY_CALLS = 999;
 
+// Written after the final progress line of a mate found by the search.
+extern const char PROVEN_SHORTEST_LINE[];      // "info string The mate is proven shortest.\n"
+extern const char NOT_PROVEN_SHORTEST_LINE[];  // "info string The mate is not proven shortest.\n"
+
+// What the last solve knows of its mate's length: not searched for a
+// shorter one (an answer from the table, an alternate-solution round),
+// proven shortest, or left open by a stop.
+enum ShortestState : uint8_t { SHORTEST_UNKNOWN = 0, SHORTEST_PROVEN = 1, SHORTEST_OPEN = 2 };
+
 extern uint8_t solve_result;
+extern uint8_t shortest_state;
+extern int16_t stage_mates;  // shorter mates the minimality stage found in the last solve
 extern uint8_t previous_mode;
 extern int16_t verify_calls;
 extern uint8_t root_proven_at_start;

@@ -51,5 +51,5 @@ void write_progress(ProgressKind kind) {
     }
     std::fputs("\n", stdout);
   }
-  if (refine_pass > 0 && expansions > PASS_EXPANSION_BUDGET) stop_reason = STOP_BUDGET;
+  if (refine_pass > 0 && !minimality_stage && expansions > PASS_EXPANSION_BUDGET) stop_reason = STOP_BUDGET;
 }

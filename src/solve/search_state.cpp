@@ -11,3 +11,5 @@ int32_t reported_depth = 0;
 int16_t mate_length = 0;
 uint8_t store_proof_hands = 1;
 uint8_t limit_active = 0;
+uint8_t minimality_stage = 0;
+uint32_t stage_expansion_budget = 0;

@@ -26,3 +26,10 @@ extern int16_t mate_length;     // moves of the solution read out
 
 extern uint8_t store_proof_hands;  // store proofs once more under their proof hand
 extern uint8_t limit_active;       // the mate length limit applies
+// The final stage after the refinement passes: no budgets, and a line cut
+// at the length limit is a disproof, so that the root can be disproven.
+extern uint8_t minimality_stage;
+// Ends the stage like a stop after this many expansions (0 = none). Never set
+// by the engine, which runs the stage until the time limit; the bench sets it
+// so that its counts do not depend on the clock.
+extern uint32_t stage_expansion_budget;

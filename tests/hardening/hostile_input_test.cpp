@@ -357,7 +357,9 @@ TEST_F(HostileInput, ManyGoMatesInARowStayRight) {
   std::vector<std::string> sequence;
   for (const Problem& p : load_problems("regression.sfen")) sequence.push_back(p.sfen);
   const std::vector<Problem> zukou = load_problems("zukou.sfen");
-  for (int index : {1, 12, 13}) sequence.push_back(zukou[index].sfen);
+  // Their shortest-mate proofs end well within the limit, so that the answers
+  // do not depend on the clock.
+  for (int index : {1, 4, 17}) sequence.push_back(zukou[index].sfen);
   // Boards that differ only in what the defender holds: an entry found for
   // one is no answer for the other.
   sequence.push_back("8k/9/7G1/9/9/9/9/9/9 b R 1");

@@ -147,7 +147,9 @@ TEST_F(GoMate, SameAnswersAndNodeCountsAsTheBuiltEngine) {
   std::vector<std::string> sfens;
   for (const Problem& p : load_problems("regression.sfen")) sfens.push_back(p.sfen);  // White to move too
   const std::vector<Problem> zukou = load_problems("zukou.sfen");
-  for (int index : {1, 2, 3, 10, 17, 21}) sfens.push_back(zukou[index].sfen);
+  // Problems whose shortest-mate proof ends: without a limit the answer
+  // comes when it does.
+  for (int index : {1, 4, 17, 21}) sfens.push_back(zukou[index].sfen);
   int finals = 0;
   for (const std::string& sfen : sfens) {
     std::vector<std::string> info, reference_info;

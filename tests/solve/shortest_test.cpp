@@ -1,0 +1,106 @@
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "solve/driver.h"
+#include "solve/search_state.h"
+#include "support/gen_helpers.h"
+#include "support/mate_check.h"
+#include "support/solve_loop.h"
+
+namespace {
+
+class ShortestMate : public testing::Test {
+ protected:
+  void SetUp() override {
+    fresh_search_tables(1u << 18);
+    reset_search_counters();
+    previous_mode = MODE_NONE;
+  }
+  void TearDown() override { node_budget = 0; }
+
+  // One solve of `sfen`; the answer's moves, its output in `out`.
+  std::vector<MoveCode> solve(const std::string& sfen, std::string& out, uint32_t budget = 0) {
+    setup_position(sfen);
+    node_budget = budget;
+    nodes = 0;
+    testing::internal::CaptureStdout();
+    const MoveCode* answer = run_solver(SOLVE, 0);
+    out = testing::internal::GetCapturedStdout();
+    node_budget = 0;
+    std::vector<MoveCode> line;
+    for (int i = 0; solve_result == RESULT_MATE && answer[i] > 0; ++i) line.push_back(answer[i]);
+    return line;
+  }
+};
+
+// The proof line comes after the final progress line and before the answer.
+void expect_last_info_string(const std::string& out, const char* line) {
+  const size_t at = out.rfind("info string");
+  ASSERT_NE(at, std::string::npos) << out;
+  EXPECT_EQ(out.substr(at), line);
+  EXPECT_LT(out.rfind(" score mate "), at);
+}
+
+TEST_F(ShortestMate, MatesPassedOverByTheRecordedLineAreFoundAndProven) {
+  // Both were answered in 9 plies while the recorded line kept an allowance.
+  for (const char* sfen : {"6B2/7P1/8k/6L2/8G/6N2/9/9/9 b P2rb3g4s3n3l16p 1",
+                           "6+L2/6+N1k/5+N1N1/7G1/9/9/9/9/9 b 2r2b3g4sn3l18p 1"}) {
+    std::string out;
+    const std::vector<MoveCode> line = solve(sfen, out);
+    ASSERT_EQ(solve_result, RESULT_MATE) << sfen;
+    EXPECT_EQ(line.size(), 5u) << sfen;
+    setup_position(sfen);
+    expect_mating_line(line, sfen);
+    EXPECT_EQ(shortest_state, SHORTEST_PROVEN) << sfen;
+    expect_last_info_string(out, PROVEN_SHORTEST_LINE);
+  }
+}
+
+TEST_F(ShortestMate, LeftoverPieceCountsInTheProof) {
+  // G*5b mates with the second gold left over: its value (1 - 2) is below
+  // any mate using both golds, and the proof accepts it.
+  std::string out;
+  const std::vector<MoveCode> line = solve("4k4/9/4P4/9/9/9/9/9/9 b 2G2r2b2g4s4n4l17p 1", out);
+  ASSERT_EQ(line.size(), 1u);
+  EXPECT_EQ(usi_text(line[0]), "G*5b");
+  EXPECT_EQ(shortest_state, SHORTEST_PROVEN);
+}
+
+TEST_F(ShortestMate, StopInTheStageAnswersTheVerifiedMate) {
+  // Zukou No. 2: its 21-ply mate is found and verified within 40,000 nodes,
+  // and the proof that nothing shorter exists needs far more.
+  const std::string sfen = "9/9/3B3G1/6+p1n/7+p1/7k1/5BL1p/7G1/7+R+r b N2P2g4s2n3l13p 1";
+  std::string out;
+  std::vector<MoveCode> line = solve(sfen, out, 100000);
+  ASSERT_EQ(solve_result, RESULT_MATE) << out;
+  EXPECT_EQ(line.size(), 21u);
+  EXPECT_EQ(shortest_state, SHORTEST_OPEN);
+  expect_last_info_string(out, NOT_PROVEN_SHORTEST_LINE);
+  setup_position(sfen);
+  expect_mating_line(line, "stopped in the stage");
+
+  // A stop before any verified mate is still a time-out, with no such line.
+  fresh_search_tables(1u << 18);
+  line = solve(sfen, out, 2000);
+  EXPECT_EQ(solve_result, RESULT_TIMEOUT);
+  EXPECT_EQ(out.find("info string"), std::string::npos) << out;
+
+  // Without a stop the stage ends in the proof.
+  fresh_search_tables(1u << 18);
+  line = solve(sfen, out);
+  EXPECT_EQ(line.size(), 21u);
+  EXPECT_EQ(shortest_state, SHORTEST_PROVEN);
+}
+
+TEST_F(ShortestMate, StageBudgetEndsTheStageLikeAStop) {
+  stage_expansion_budget = 100;
+  std::string out;
+  const std::vector<MoveCode> line = solve("7gk/9/6P1+P/9/9/9/9/9/9 b GSP2r2b2g3s4n4l15p 1", out);
+  stage_expansion_budget = 0;
+  EXPECT_EQ(line.size(), 15u);
+  EXPECT_EQ(shortest_state, SHORTEST_OPEN);
+}
+
+}  // namespace
