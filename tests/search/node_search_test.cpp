@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "exhaustive_check.h"
 #include "support/mate_check.h"
 #include "support/solve_loop.h"
 #include "support/usi_moves.h"
@@ -124,6 +125,85 @@ TEST_F(NodeSearch, RepetitionDisprovesForThePathOnly) {
   EXPECT_EQ(storable_pn(PN_INFINITE, 0), 1);
   EXPECT_EQ(storable_pn(PN_INFINITE, 3), PN_INFINITE);
   board.ply = 0;
+}
+
+// Moves played on the board, sides alternating from the attacker's, checked
+// with the rules reference; undone in reverse.
+struct PlayedMoves {
+  std::vector<MoveCode> moves;
+  std::vector<std::pair<int16_t, int16_t>> captures;
+  void play(const char* usi) {
+    const int16_t side = static_cast<int16_t>(moves.size() % 2);
+    const MoveCode m = usi_to_code(usi, side, false);
+    EXPECT_TRUE(rules_reference::is_legal(side, m)) << usi;
+    int16_t cp, co;
+    make_move(side, move_of(m), cp, co);
+    moves.push_back(m);
+    captures.push_back({cp, co});
+  }
+  void undo() {
+    const int16_t side = static_cast<int16_t>((moves.size() - 1) % 2);
+    unmake_move(side, move_of(moves.back()), captures.back().first, captures.back().second);
+    moves.pop_back();
+    captures.pop_back();
+  }
+};
+
+// X mates by 6a7b: 9b9c 7b8c, and 9b9a gives back R, where 9e8c mates. On
+// the path from R by 7b6a 9a9b, 9b9a repeats R and X has no mate there. That
+// disproof holds for the path only: X solved afterwards with the same table
+// is still a mate, through R.
+TEST_F(NodeSearch, MateThroughAPositionThatARepetitionDisprovesElsewhere) {
+  setup_position("k8/2+R6/9/9/N8/9/9/9/9 b r2b4g4s3n4l18p 1");  // R
+  reset_search_counters();
+  PlayedMoves path;
+  // R and the defender's node marked on the path as the search marks them.
+  tt_store(0, board.attacker_hand | TT_ON_PATH, 0, PN_SUM_CAP, 0, 0);
+  path.play("7b6a");
+  tt_store(1, board.attacker_hand | TT_ON_PATH, 0, PN_SUM_CAP, 0, 0);
+  path.play("9a9b");
+  path.play("6a7b");
+  path.play("9b9a");
+  ASSERT_EQ(repeated_ply(), 0);
+  path.undo();
+  path.undo();
+
+  list_start[board.depth] = 0;
+  int32_t pn = 1, dn = 1, th = 1;
+  uint32_t hand;
+  for (int i = 0; i < 1000 && pn != 0 && pn < PN_INFINITE; ++i) {
+    search_attacker(th, pn, dn, hand);
+    th = next_root_threshold(pn);
+  }
+  ASSERT_EQ(pn, PN_INFINITE);
+  EXPECT_EQ(disproof_dependency, 0);
+  int16_t len;
+  ASSERT_TRUE(tt_probe(0, hand, len, pn, dn));
+  EXPECT_NE(dn, 0) << "the path's disproof was stored as X's own";
+  // Leaving the nodes releases their markers, as a node's result does.
+  path.undo();
+  tt_store(1, board.attacker_hand, 0, 1, 1, 0);
+  path.undo();
+  tt_store(0, board.attacker_hand, 0, 1, 1, 0);
+
+  setup_position("3+R5/k8/9/9/N8/9/9/9/9 b r2b4g4s3n4l18p 1");  // X
+  LoopResult r = solve_first_pass();
+  ASSERT_EQ(r.pn, 0);
+  const std::vector<MoveCode> line = table_line();
+  EXPECT_EQ(line_text(line), (std::vector<std::string>{"6a7b", "9b9c", "7b8c"}));
+  expect_mating_line(line);
+  PlayedMoves through;
+  through.play("6a7b");
+  through.play("9b9a");
+  ASSERT_TRUE(tt_probe(0, hand, len, pn, dn));
+  EXPECT_EQ(pn, 0) << "R is proven within X's mate";
+  through.undo();
+  through.undo();
+  // The rules reference finds the mate as well, two plies longer: it counts
+  // the drop at 8b against 6a7b, which the search passes over as futile.
+  exhaustive_check::Result check =
+      exhaustive_check::check(rules_reference::Position::from_board(), {static_cast<int>(line.size()) + 2, 100000});
+  EXPECT_EQ(check.verdict, exhaustive_check::Verdict::MATE);
 }
 
 TEST_F(NodeSearch, MateByPawnDropIsNotAProof) {

@@ -353,6 +353,28 @@ TEST_F(TtTest, ProbeRunCoversFiftyOneSlots) {
   EXPECT_FALSE(probe(0).found);
 }
 
+// Numbers beyond 16 bits on both sides of the end of a probe run: the run's
+// last slot answers with its exact numbers, the slot after it never does.
+TEST_F(TtTest, WideNumbersAtTheEndOfTheProbeRun) {
+  position("G");
+  for (int i = 0; i < PROBE_LIMIT; ++i) put_other(0, i, 100);
+  ASSERT_EQ(tt_store(0, ONE_GOLD, 1234, 40000, 70000, code(86, 67)), 1);
+  ASSERT_EQ(slot(0, PROBE_LIMIT).check_word, board.board_key.hi);
+  ProbeResult r = probe(0);
+  ASSERT_TRUE(r.found);
+  EXPECT_EQ(r.pn, 40000);
+  EXPECT_EQ(r.dn, 70000);
+  EXPECT_EQ(r.length, 1234);
+  EXPECT_EQ(tt_hint_move, code(86, 67));
+
+  put_other(0, PROBE_LIMIT, 100);
+  ASSERT_LT(home() + PROBE_LIMIT + 1, tt_slots + PROBE_LIMIT);
+  put(0, PROBE_LIMIT + 1, board.board_key.hi, ONE_GOLD, code(86, 67), PN_SUM_CAP, 70000, 1234);
+  EXPECT_FALSE(probe(0).found);
+  put(0, PROBE_LIMIT + 1, board.board_key.hi, ONE_GOLD, code(86, 67), PN_INFINITE, 0, 1234);
+  EXPECT_FALSE(probe(0).found);
+}
+
 // ------------------------------------------------------------- store
 
 TEST_F(TtTest, ProofIsKeptAgainstNonProofStores) {
@@ -532,14 +554,17 @@ TEST_F(TtTest, FindSlotAnswers) {
   EXPECT_EQ(s, &slot(0, 4));
 }
 
+// A table size that puts this position's home on the last home slot, so
+// that its run covers the whole overflow area; 0 when none was found.
+uint32_t size_with_last_home() {
+  for (uint32_t k = 200; k < 50000; ++k)
+    if (board.board_key.lo % k == k - 1) return k;
+  return 0;
+}
+
 TEST_F(TtTest, FullRunAtTheEndOfTheTableStaysInside) {
-  // Choose a table size that puts this position's home on the last home
-  // slot, so that the run covers the whole overflow area.
   position("G");
-  uint32_t lo = board.board_key.lo;
-  uint32_t n = 0;
-  for (uint32_t k = 200; k < 50000 && n == 0; ++k)
-    if (lo % k == k - 1) n = k;
+  const uint32_t n = size_with_last_home();
   ASSERT_NE(n, 0u);
   tt_release();
   ASSERT_TRUE(tt_allocate_entries(n));
@@ -550,6 +575,35 @@ TEST_F(TtTest, FullRunAtTheEndOfTheTableStaysInside) {
   EXPECT_EQ(&slot(1, PROBE_LIMIT), &tt_tables[1][n - 1 + PROBE_LIMIT]);
   EXPECT_EQ(slot(1, PROBE_LIMIT).check_word, board.board_key.hi);
   EXPECT_EQ(probe(1).pn, 2);
+}
+
+// The very last entry of the allocation holds 32-bit numbers exactly, and a
+// disproof stored there reads back as exactly PN_INFINITE.
+TEST_F(TtTest, WideNumbersInTheLastEntryOfTheTable) {
+  position("G");
+  const uint32_t n = size_with_last_home();
+  ASSERT_NE(n, 0u);
+  tt_release();
+  ASSERT_TRUE(tt_allocate_entries(n));
+  for (int i = 0; i < PROBE_LIMIT; ++i) put_other(1, i, 100);
+  ASSERT_EQ(tt_store(1, ONE_GOLD, -2999, PN_SUM_CAP, 65536, code(86, 67)), 1);
+  ASSERT_EQ(tt_tables[1][n - 1 + PROBE_LIMIT].check_word, board.board_key.hi);
+  ProbeResult r = probe(1);
+  ASSERT_TRUE(r.found);
+  EXPECT_EQ(r.pn, PN_SUM_CAP);
+  EXPECT_EQ(r.dn, 65536);
+  EXPECT_EQ(r.length, -2999);
+  EXPECT_EQ(tt_hint_move, code(86, 67));
+
+  proof_len = 40;
+  ASSERT_EQ(tt_store_result(1, ONE_GOLD, PN_INFINITE, 0, code(86, 58)), 1);
+  EXPECT_EQ(tt_tables[1][n - 1 + PROBE_LIMIT].pn, PN_INFINITE);
+  r = probe(1);
+  ASSERT_TRUE(r.found);
+  EXPECT_EQ(r.pn, PN_INFINITE);
+  EXPECT_EQ(r.dn, 0);
+  EXPECT_EQ(r.length, 40);
+  EXPECT_EQ(tt_hint_move, code(86, 58));
 }
 
 // ------------------------------------------------------------- hands and fill

@@ -17,9 +17,33 @@ TEST(Driver, ThresholdGrowth) {
   // Past the old 16-bit cap the same formula goes on, in 64 bits, and stops
   // just below infinity.
   EXPECT_EQ(next_root_threshold(32698), 35963);
+  // The formula holds right up to the cap, and the first step beyond it
+  // (which the formula would put on infinity) stops at the cap.
+  EXPECT_EQ(next_root_threshold(1952257863), MAX_ROOT_THRESHOLD - 1);
+  EXPECT_EQ(next_root_threshold(1952257865), MAX_ROOT_THRESHOLD);
   EXPECT_EQ(next_root_threshold(2000000000), MAX_ROOT_THRESHOLD);
   EXPECT_EQ(next_root_threshold(MAX_ROOT_THRESHOLD), MAX_ROOT_THRESHOLD);
   EXPECT_LT(MAX_ROOT_THRESHOLD, PN_INFINITE);
+}
+
+// Sums of proof numbers past the old 16-bit cap (32699) are exact up to
+// PN_SUM_CAP and stop there: only an infinite term makes an infinite sum,
+// and no sum of finite terms wraps round to a negative number.
+TEST(Driver, ProofNumberSums) {
+  EXPECT_EQ(pn_add(32699, 1), 32700);
+  EXPECT_EQ(pn_add(32699, 32699), 65398);
+  EXPECT_EQ(pn_add(65535, 65535), 131070);
+  EXPECT_EQ(pn_add(PN_SUM_CAP - 65535, 65535), PN_SUM_CAP);
+  EXPECT_EQ(pn_add(PN_SUM_CAP - 65535, 65536), PN_SUM_CAP);
+  EXPECT_EQ(pn_add(PN_SUM_CAP, 1), PN_SUM_CAP);
+  // A sum beyond 32 bits: computed wide, it neither wraps nor reaches infinity.
+  EXPECT_EQ(pn_add(PN_SUM_CAP, PN_SUM_CAP), PN_SUM_CAP);
+  // Negative terms (listed proofs carry length - 3000) count exactly.
+  EXPECT_EQ(pn_add(int64_t{40000} - 3000, 3000), 40000);
+  EXPECT_EQ(pn_add(PN_SUM_CAP, -1), PN_SUM_CAP - 1);
+  EXPECT_EQ(pn_add(PN_INFINITE, 1), PN_INFINITE);
+  EXPECT_EQ(pn_add(1, PN_INFINITE), PN_INFINITE);
+  EXPECT_EQ(pn_add(PN_INFINITE, -3000), PN_INFINITE);
 }
 
 TEST(Driver, MirrorSymmetry) {
