@@ -94,6 +94,20 @@ TEST_F(ShortestMate, StopInTheStageAnswersTheVerifiedMate) {
   EXPECT_EQ(shortest_state, SHORTEST_PROVEN);
 }
 
+TEST_F(ShortestMate, StageFindsTheShorterMateThePassesGaveUpOn) {
+  // Zukou No. 36: the passes stop at 17 plies; the stage finds the 13-ply
+  // mate within this budget and is stopped later, still proving.
+  const std::string sfen = "9/6nS1/4s4/4r1P1g/5Sk1B/5+pbR1/4Nsp2/9/4N4 b 3Gn4l15p 1";
+  std::string out;
+  const std::vector<MoveCode> line = solve(sfen, out, 500000);
+  ASSERT_EQ(solve_result, RESULT_MATE);
+  EXPECT_EQ(line.size(), 13u);
+  EXPECT_EQ(stage_mates, 1);
+  EXPECT_EQ(shortest_state, SHORTEST_OPEN);
+  setup_position(sfen);
+  expect_mating_line(line, "found in the stage");
+}
+
 TEST_F(ShortestMate, StageBudgetEndsTheStageLikeAStop) {
   stage_expansion_budget = 100;
   std::string out;
@@ -104,3 +118,4 @@ TEST_F(ShortestMate, StageBudgetEndsTheStageLikeAStop) {
 }
 
 }  // namespace
+
