@@ -23,7 +23,8 @@ nice -n 19 "$build/bench/long_check" "$build/kestrane" --hash "${HASH:-256}" --l
 
 echo "| problem | answer | known | reason |"
 echo "|---|---:|---:|---|"
-tail -n +2 "$report" | while IFS=$'\t' read -r name result length known verdict ms detail line; do
+tail -n +2 "$report" | awk -F'\t' -v OFS='\t' '{for (i = 1; i <= NF; i++) if ($i == "") $i = "-"; print}' |
+  while IFS=$'\t' read -r name result length known verdict ms detail line; do
   [ "$verdict" = "longer" ] || continue
   sfen=$(grep -v '^#' "$file" | awk -F'\t' -v n="${name##*-}" 'NR == n + 0 {print $1}')
   # shellcheck disable=SC2086
