@@ -83,8 +83,9 @@ TEST_F(GoMate, RegressionCollection) {
 TEST_F(GoMate, ClassicProblemsWithTheirKnownLengths) {
   build_zobrist();
   const std::vector<Problem> zukou = load_problems("zukou.sfen");
-  // Small ones that solve quickly and whose shortest mate is the recorded one.
-  for (int index : {1, 2, 3, 4, 10, 13, 14, 17, 21}) {
+  // Ones whose shortest mate is the recorded one and is proven within a
+  // second: an unfinished proof would take the whole limit.
+  for (int index : {1, 4, 17, 21, 41, 59, 87, 91}) {
     const Problem& p = zukou[index];
     expect_mate(p.sfen, solve(p.sfen), p.known);
   }
