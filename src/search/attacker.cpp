@@ -26,7 +26,7 @@ int32_t storable_pn(int32_t pn, int16_t dependency) {
 bool node_entry_check() {
   clock_check();
   if (platform_elapsed_since(last_report_ms) >= 1000) write_progress(PERIODIC);
-  if (refine_pass > 0 && !minimality_stage && expansions > PASS_EXPANSION_BUDGET) stop_reason = STOP_BUDGET;
+  if (pass_budget_spent()) stop_reason = STOP_BUDGET;
   if (minimality_stage && stage_expansion_budget != 0 && expansions > stage_expansion_budget)
     stop_reason = STOP_BUDGET;
   return stop_reason != STOP_NONE;

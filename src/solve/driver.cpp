@@ -30,7 +30,6 @@ uint8_t root_proven_at_start = 0;
 namespace {
 
 bool stable_once = false;
-bool proven_shortest = false;
 // Set when the stage's root search is to start: no threshold step before it.
 bool stage_restart = false;
 // The recorded line's limit while the stage's proof is verified.
@@ -122,7 +121,6 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
   allow_proof_overwrite = 0;
   refine_pass = 0;
   stable_once = false;
-  proven_shortest = false;
   stage_restart = false;
   minimality_stage = 0;
   reported_depth = 0;
@@ -183,7 +181,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
           break;
         }
         driver_clock_step();
-        if (refine_pass > 0 && !minimality_stage && expansions > PASS_EXPANSION_BUDGET) {
+        if (pass_budget_spent()) {
           stop_reason = STOP_BUDGET;
         } else if (stop_reason == STOP_TIME) {
           pn = 1;
@@ -261,13 +259,13 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
     {
       if (pn >= PN_INFINITE) {
         // Disproven; in the stage: no mate below the recorded line's value.
-        proven_shortest = minimality_stage != 0;
+        if (minimality_stage) shortest_state = SHORTEST_PROVEN;
         break;
       }
       if (root_threshold >= MAX_ROOT_THRESHOLD || pn >= MAX_ROOT_THRESHOLD) break;
       root_threshold = next_root_threshold(pn);
       driver_clock_step();
-      if (refine_pass > 0 && !minimality_stage && expansions > PASS_EXPANSION_BUDGET) {
+      if (pass_budget_spent()) {
         stop_reason = STOP_BUDGET;
         break;
       }
@@ -285,8 +283,9 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
   }
   if (pn == 0) read_out_solution();
   if (pn != 0) write_progress(FINAL);
-  shortest_state = !recorded_mate ? SHORTEST_UNKNOWN : proven_shortest ? SHORTEST_PROVEN : SHORTEST_OPEN;
-  if (recorded_mate) std::fputs(proven_shortest ? PROVEN_SHORTEST_LINE : NOT_PROVEN_SHORTEST_LINE, stdout);
+  if (recorded_mate && shortest_state != SHORTEST_PROVEN) shortest_state = SHORTEST_OPEN;
+  if (recorded_mate)
+    std::fputs(shortest_state == SHORTEST_PROVEN ? PROVEN_SHORTEST_LINE : NOT_PROVEN_SHORTEST_LINE, stdout);
   minimality_stage = 0;
   if (after_mark) report_alternate_solution(0, pn);
   if (stop_reason == STOP_TIME && !recorded_mate) {

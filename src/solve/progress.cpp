@@ -26,6 +26,8 @@ int32_t nodes_per_second(uint32_t elapsed_ms) {
 
 void clock_check() { check_limit(platform_time_ms()); }
 
+bool pass_budget_spent() { return refine_pass > 0 && !minimality_stage && expansions > PASS_EXPANSION_BUDGET; }
+
 void write_progress(ProgressKind kind) {
   const uint32_t now = platform_time_ms();
   check_limit(now);
@@ -51,5 +53,5 @@ void write_progress(ProgressKind kind) {
     }
     std::fputs("\n", stdout);
   }
-  if (refine_pass > 0 && !minimality_stage && expansions > PASS_EXPANSION_BUDGET) stop_reason = STOP_BUDGET;
+  if (pass_budget_spent()) stop_reason = STOP_BUDGET;
 }
