@@ -9,11 +9,8 @@
 // mate found from there (searched up to N plies, default 7, and below the
 // line's own rest), and whether a mate exists that the engine's own rule
 // prefers: its measure is the plies minus two per piece left in the
-// attacker's hand at the mate, and the line's measure is taken the same way. The brute force is plain AND/OR search over
-// the reference's legal checks and replies; a mate by pawn drop is no mate,
-// and only a strict mate counts (no allowance for futile interpositions), so
-// a shorter mate it finds is a real one, while "no shorter mate" is only as
-// good as that rule.
+// attacker's hand at the mate, and the line's measure is taken the same way
+// (the brute force of support/short_mates.h).
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -21,51 +18,13 @@
 
 #include "support/position_helpers.h"
 #include "support/rules_reference.h"
+#include "support/short_mates.h"
 #include "support/usi_moves.h"
 
-namespace {
-
 using rules_reference::Position;
-
-// Pieces in the attacker's hand.
-int attacker_hand_count(const Position& pos) {
-  int count = 0;
-  for (int piece = PAWN; piece <= ROOK; ++piece) count += pos.hands[0][piece];
-  return count;
-}
-
-bool attacker_mates(const Position& pos, int plies, int target, MoveCode* first);
-
-// After the attacker's `last` move: mate now, or the attacker mates within
-// `plies` more plies whatever the defender does, with a measure of at most
-// `target` (plies from here minus two per piece left in the attacker's hand
-// at the mate).
-bool defender_loses(const Position& pos, int plies, int target, MoveCode last) {
-  const std::vector<MoveCode> replies = rules_reference::legal_moves(pos, 1);
-  if (replies.empty()) return move_from(last) != hand_square(0, PAWN) && -2 * attacker_hand_count(pos) <= target;
-  if (plies < 2) return false;
-  for (MoveCode reply : replies) {
-    if (!attacker_mates(rules_reference::after(pos, 1, reply), plies - 1, target - 1, nullptr)) return false;
-  }
-  return true;
-}
-
-// Whether the attacker, to move, mates within `plies` plies with a measure
-// of at most `target`; `first` gets the first move of such a mate.
-bool attacker_mates(const Position& pos, int plies, int target, MoveCode* first) {
-  if (plies < 1) return false;
-  for (MoveCode check : rules_reference::legal_checks(pos, 0)) {
-    if (defender_loses(rules_reference::after(pos, 0, check), plies - 1, target - 1, check)) {
-      if (first) *first = check;
-      return true;
-    }
-  }
-  return false;
-}
-
-constexpr int ANY_MEASURE = 1 << 20;
-
-}  // namespace
+using short_mates::ANY_MEASURE;
+using short_mates::attacker_hand_count;
+using short_mates::attacker_mates;
 
 int main(int argc, char** argv) {
   int depth = 7;

@@ -187,6 +187,7 @@ class Session {
 
   // The "checkmate ..." line, or nullopt when none came in time.
   std::optional<std::string> solve(const std::string& sfen) {
+    proof_note.clear();
     if (!engine_ && !start()) return std::nullopt;
     engine_->send_line("position sfen " + sfen);
     engine_->send_line("go mate " + (settings_.limit_ms ? std::to_string(settings_.limit_ms) : "infinite"));
@@ -201,11 +202,16 @@ class Session {
       if (left <= 0) break;
       auto line = engine_->read_line(static_cast<int>(std::min<long long>(left, 1 << 30)));
       if (!line) break;
+      if (*line == "info string The mate is proven shortest.") proof_note = "proven shortest";
+      if (*line == "info string The mate is not proven shortest.") proof_note = "not proven shortest";
       if (line->rfind("checkmate", 0) == 0) return line;
     }
     engine_.reset();  // killed; the next problem starts a new engine
     return std::nullopt;
   }
+
+  // The engine's word on the length of the last answer, empty when it gave none.
+  std::string proof_note;
 
  private:
   const Settings& settings_;
@@ -290,7 +296,7 @@ int main(int argc, char** argv) {
   std::printf("long_check: %zu problems, limit %u ms, hash %u MB\n", problems.size(), settings.limit_ms,
               settings.hash_mb);
   std::vector<std::string> failures, differences, timeouts;
-  int correct_mates = 0, nomates = 0, futile_endings = 0;
+  int correct_mates = 0, nomates = 0, futile_endings = 0, proven_shortest = 0, not_proven = 0;
   for (const Problem& p : problems) {
     const auto start = std::chrono::steady_clock::now();
     const std::optional<std::string> answer = session.solve(p.sfen);
@@ -340,6 +346,10 @@ int main(int argc, char** argv) {
             detail += f;
           }
         }
+        if (!session.proof_note.empty()) {
+          (session.proof_note == "proven shortest" ? proven_shortest : not_proven) += 1;
+          detail += (detail.empty() ? "" : " ") + ("[" + session.proof_note + "]");
+        }
         const int known = std::atoi(p.known.c_str());
         verdict = p.known == "?" || known == length ? "ok" : (length < known ? "shorter" : "longer");
       }
@@ -366,6 +376,8 @@ int main(int argc, char** argv) {
       "\n%zu problems: %d correct mates (%d of them but for futile interpositions), %d nomate, %zu timeouts, "
       "%zu length differences, %zu failures\n",
       problems.size(), correct_mates, futile_endings, nomates, timeouts.size(), differences.size(), failures.size());
+  if (proven_shortest + not_proven > 0)
+    std::printf("%d mates proven shortest by the engine, %d not proven\n", proven_shortest, not_proven);
   if (!differences.empty()) {
     std::puts("length differences:");
     for (const std::string& d : differences) std::printf("  %s\n", d.c_str());

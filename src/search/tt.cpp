@@ -65,8 +65,21 @@ bool drop_not_held(MoveCode move) {
   return board.hands[owner][piece] <= 0;
 }
 
+int plies_left() { return int{length_limit} - board.ply; }
+
+// The stage's limit holds for a whole root search, so a position with the
+// same hand and as many plies left is the same problem on every path. Its
+// numbers go under this word and transpositions share them; the plies left
+// keep problems of different depth apart.
+bool depth_keyed() { return minimality_stage && stage_shared_numbers; }
+
+uint32_t depth_word() {
+  return board.board_key.hi ^ (0x9E3779B9u * static_cast<uint32_t>(plies_left() + 4096));
+}
+
 bool matches_position(const TtEntry& e) {
-  return e.check_word == board.board_key.hi || e.check_word == board.path_key;
+  return e.check_word == board.board_key.hi || e.check_word == board.path_key ||
+         (depth_keyed() && e.check_word == depth_word());
 }
 
 // A disproof of the minimality stage: it rests on the length limit and holds
@@ -77,8 +90,6 @@ bool bounded_disproof(const TtEntry& e) {
   return (e.flags & (TT_REFINE | TT_ON_PATH | TT_PATH)) == TT_REFINE && e.pn >= PN_INFINITE &&
          e.check_word == board.board_key.hi;
 }
-
-int plies_left() { return int{length_limit} - board.ply; }
 
 int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, MoveCode move,
           bool result_store) {
@@ -103,7 +114,7 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
   } else if (pn != 0 && !(flags_in & TT_ON_PATH) &&
              (result_store ? refine_pass > 0 : (dn == 0 || refine_pass > 0))) {
     // 2. A result that may depend on the path releases the on-path marker
-    // and goes under the path key.
+    // and goes under the path key (the stage's numbers: the depth word).
     if (TtEntry* marker = find_on_path(side, hand, check_word)) {
       marker->flags &= ~TT_ON_PATH;
       // A proof found meanwhile stays a proof; only a plain marker is reset.
@@ -112,8 +123,12 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
         marker->pn = (!result_store && refine_pass == 0) ? node_threshold : 1;
       }
     }
-    check_word = board.path_key;
-    path_key_in_use = true;
+    if (result_store && depth_keyed()) {
+      check_word = depth_word();
+    } else {
+      check_word = board.path_key;
+      path_key_in_use = true;
+    }
   }
 
   // 3. A proof in a refinement pass ends this node's marker.

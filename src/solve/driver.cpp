@@ -52,6 +52,7 @@ bool enter_minimality_stage(int32_t& pn) {
   if (stop_reason == STOP_TIME || after_mark) return false;
   stop_reason = STOP_NONE;
   minimality_stage = 1;
+  stage_shared_numbers = 1;
   limit_active = 1;
   length_limit = sat16(root_value - 2);
   restart_root(pn);
@@ -261,6 +262,14 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
         // Disproven; in the stage: no mate below the recorded line's value.
         if (minimality_stage) shortest_state = SHORTEST_PROVEN;
         break;
+      }
+      if (minimality_stage && stage_shared_numbers && stop_reason == STOP_NONE) {
+        // The root's numbers reached their cap undecided (shared numbers
+        // add up a transposed subtree once for each path into it): the stage
+        // goes on with numbers per path. Its disproofs in the table hold.
+        stage_shared_numbers = 0;
+        restart_root(pn);
+        continue;
       }
       if (root_threshold >= MAX_ROOT_THRESHOLD || pn >= MAX_ROOT_THRESHOLD) break;
       root_threshold = next_root_threshold(pn);

@@ -12,4 +12,5 @@ int16_t mate_length = 0;
 uint8_t store_proof_hands = 1;
 uint8_t limit_active = 0;
 uint8_t minimality_stage = 0;
+uint8_t stage_shared_numbers = 1;
 uint32_t stage_expansion_budget = 0;

@@ -29,6 +29,9 @@ extern uint8_t limit_active;       // the mate length limit applies
 // The final stage after the refinement passes: no budgets, and a line cut
 // at the length limit is a disproof, so that the root can be disproven.
 extern uint8_t minimality_stage;
+// The stage keeps its numbers per position and plies left, shared by
+// transpositions; 0 after those shared sums saturated (path keys again).
+extern uint8_t stage_shared_numbers;
 // Ends the stage like a stop after this many expansions (0 = none). Never set
 // by the engine, which runs the stage until the time limit; the bench sets it
 // so that its counts do not depend on the clock.

@@ -7,6 +7,7 @@
 
 #include "movegen/gen_context.h"
 #include "platform/platform.h"
+#include "solve/search_state.h"
 #include "support/position_helpers.h"
 #include "usi/options.h"
 
@@ -24,6 +25,8 @@ constexpr MoveCode code(int from, int to) { return static_cast<MoveCode>(from * 
 // depend on each other.
 void reset_search_state() {
   refine_pass = 0;
+  minimality_stage = 0;
+  stage_shared_numbers = 1;
   length_limit = 0;
   store_under_path_key = 0;
   allow_proof_overwrite = 0;
@@ -337,6 +340,53 @@ TEST_F(TtTest, RefinementEntriesAndLengthLimit) {
   EXPECT_FALSE(probe(0).found);  // 2 + 9 is beyond the limit
   length_limit = 11;
   EXPECT_EQ(probe(0).pn, 0);
+}
+
+TEST_F(TtTest, StageEntriesByPliesLeft) {
+  position("G");
+  refine_pass = 1;
+  minimality_stage = 1;
+  length_limit = 11;
+  board.ply = 4;  // 7 plies left
+  board.path_key = board.board_key.hi ^ 0x1234u;
+  proof_len = 3;
+  ASSERT_EQ(tt_store_result(0, ONE_GOLD, 12, 5, code(3, 4)), 1);
+  // Another move order to the same position shares the numbers...
+  board.path_key ^= 0x99u;
+  ProbeResult r = probe(0);
+  ASSERT_TRUE(r.found);
+  EXPECT_EQ(r.pn, 12);
+  EXPECT_EQ(r.dn, 5);
+  // ...and so does the stage below a shorter mate, with as many plies left;
+  length_limit = 9;
+  board.ply = 2;
+  EXPECT_EQ(probe(0).pn, 12);
+  // with fewer plies left it is another problem.
+  board.ply = 4;
+  EXPECT_FALSE(probe(0).found);
+  // Outside the stage, and with numbers per path, the entry is not seen.
+  board.ply = 2;
+  minimality_stage = 0;
+  EXPECT_FALSE(probe(0).found);
+  minimality_stage = 1;
+  stage_shared_numbers = 0;
+  EXPECT_FALSE(probe(0).found);
+  ASSERT_EQ(tt_store_result(0, ONE_GOLD, 8, 2, code(3, 4)), 1);
+  EXPECT_EQ(slot(0, 1).check_word, board.path_key);
+
+  // A disproof answers on any path with at most its plies left.
+  stage_shared_numbers = 1;
+  position("2G");
+  refine_pass = 1;
+  length_limit = 11;
+  board.ply = 4;
+  ASSERT_EQ(tt_store_result(0, TWO_GOLDS, PN_INFINITE, 0, 0), 1);
+  board.path_key ^= 0x77u;
+  for (int ply : {4, 6, 2}) {
+    board.ply = ply;
+    r = probe(0);
+    EXPECT_EQ(r.found && r.dn == 0, ply >= 4) << ply;
+  }
 }
 
 TEST_F(TtTest, ProbeRunCoversFiftyOneSlots) {

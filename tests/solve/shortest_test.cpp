@@ -7,6 +7,7 @@
 #include "solve/search_state.h"
 #include "support/gen_helpers.h"
 #include "support/mate_check.h"
+#include "support/short_mates.h"
 #include "support/solve_loop.h"
 
 namespace {
@@ -106,6 +107,28 @@ TEST_F(ShortestMate, StageFindsTheShorterMateThePassesGaveUpOn) {
   EXPECT_EQ(shortest_state, SHORTEST_OPEN);
   setup_position(sfen);
   expect_mating_line(line, "found in the stage");
+}
+
+TEST_F(ShortestMate, ProofsAgreeWithABruteForce) {
+  // Whatever the stage proves, a brute force over the rules reference finds
+  // no mate of smaller measure within two more plies than the answer, and
+  // does find one of the answer's measure.
+  for (const char* sfen : {"6B2/7P1/8k/6L2/8G/6N2/9/9/9 b P2rb3g4s3n3l16p 1",
+                           "6+L2/6+N1k/5+N1N1/7G1/9/9/9/9/9 b 2r2b3g4sn3l18p 1",
+                           "4k4/9/4P4/9/9/9/9/9/9 b 2G2r2b2g4s4n4l17p 1",
+                           "9/8k/9/8P/9/9/9/9/9 b 2G2r2b2g4s4n4l17p 1"}) {
+    std::string out;
+    const std::vector<MoveCode> line = solve(sfen, out);
+    ASSERT_EQ(shortest_state, SHORTEST_PROVEN) << sfen;
+    setup_position(sfen);
+    const short_mates::Position start = short_mates::Position::from_board();
+    short_mates::Position end = start;
+    for (size_t i = 0; i < line.size(); ++i) end = rules_reference::after(end, static_cast<int>(i & 1), line[i]);
+    const int plies = static_cast<int>(line.size());
+    const int measure = plies - 2 * short_mates::attacker_hand_count(end);
+    EXPECT_FALSE(short_mates::attacker_mates(start, plies + 2, measure - 1, nullptr)) << sfen;
+    EXPECT_TRUE(short_mates::attacker_mates(start, plies, measure, nullptr)) << sfen;
+  }
 }
 
 TEST_F(ShortestMate, StageBudgetEndsTheStageLikeAStop) {
