@@ -66,18 +66,28 @@ bool root_proven_in_table() {
   return tt_probe(0, hand, length, pn, dn) && pn == 0;
 }
 
-// Reads the proven line out of the table into `solution`, writes the final
-// line with it while the moves stand on the board, and takes them back.
-void read_out_solution() {
+// Reads the proven line into `solution`, writes the final line with it while
+// the moves stand on the board, and takes them back. A recorded line was
+// verified move by move: it is answered as it stands, since other proof
+// entries of the table (another hand's, or a false match of the check word)
+// could lead the read-out off it.
+void read_out_solution(bool from_record) {
   int i = 1;
   int side = 0;
   while (i < MOVE_STACK_SIZE) {
-    uint32_t hand = 0;
-    int16_t length = 0;
-    int32_t pn = 0, dn = 0;
-    if (!tt_probe(side, hand, length, pn, dn) || pn != 0 || tt_hint_move == 0) break;
-    if (!table_move_valid(side, tt_hint_move)) break;
-    solution[i] = tt_hint_move;
+    MoveCode m = 0;
+    if (from_record) {
+      if (i >= LINE_ARRAY_SIZE || stored_solution[i] == 0) break;
+      m = stored_solution[i];
+    } else {
+      uint32_t hand = 0;
+      int16_t length = 0;
+      int32_t pn = 0, dn = 0;
+      if (!tt_probe(side, hand, length, pn, dn) || pn != 0 || tt_hint_move == 0) break;
+      m = tt_hint_move;
+    }
+    if (!table_move_valid(side, m)) break;
+    solution[i] = m;
     line_make(side, solution[i], i);
     side ^= 1;
     ++i;
@@ -290,7 +300,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
     root_value = restore_solution(0);
     pn = 0;
   }
-  if (pn == 0) read_out_solution();
+  if (pn == 0) read_out_solution(recorded_mate);
   if (pn != 0) write_progress(FINAL);
   if (recorded_mate && shortest_state != SHORTEST_PROVEN) shortest_state = SHORTEST_OPEN;
   if (recorded_mate)
