@@ -77,9 +77,10 @@ uint32_t depth_word() {
   return board.board_key.hi ^ (0x9E3779B9u * static_cast<uint32_t>(plies_left() + 4096));
 }
 
-bool matches_position(const TtEntry& e) {
-  return e.check_word == board.board_key.hi || e.check_word == board.path_key ||
-         (depth_keyed() && e.check_word == depth_word());
+// `stage_word` is depth_word() in the stage and board_key.hi elsewhere: taken
+// once per probe, not once per entry of the run.
+bool matches_position(const TtEntry& e, uint32_t stage_word) {
+  return e.check_word == board.board_key.hi || e.check_word == board.path_key || e.check_word == stage_word;
 }
 
 // A disproof of the minimality stage: it rests on the length limit and holds
@@ -275,10 +276,11 @@ bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out
   int32_t max_dn = 1;
   int max_len = -LENGTH_INFINITE;
 
+  const uint32_t stage_word = depth_keyed() ? depth_word() : board.board_key.hi;
   for (int i = 0; i <= PROBE_LIMIT; ++i) {
     const TtEntry& e = run[i];
     if (!(e.flags & TT_USED)) break;
-    if (!matches_position(e)) continue;
+    if (!matches_position(e, stage_word)) continue;
     // Provisional results of a refinement pass mean nothing before it.
     if (refine_pass == 0 && (e.flags & TT_REFINE) && e.pn != 0) continue;
     const bool bounded = bounded_disproof(e);

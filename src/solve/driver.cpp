@@ -77,7 +77,7 @@ void read_out_solution(bool from_record) {
   while (i < MOVE_STACK_SIZE) {
     MoveCode m = 0;
     if (from_record) {
-      if (i >= LINE_ARRAY_SIZE || stored_solution[i] == 0) break;
+      if (stored_solution[i] == 0) break;
       m = stored_solution[i];
     } else {
       uint32_t hand = 0;
