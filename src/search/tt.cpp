@@ -244,6 +244,10 @@ void tt_bind_out_of_play(uint64_t signature) {
   static uint64_t bound_signature = 0;
   if (signature == bound_signature) return;
   bound_signature = signature;
+  tt_renew();
+}
+
+void tt_renew() {
   if (!tt_ready()) return;
   // Fresh zero-filled blocks rather than clearing in place: clearing would
   // touch every page of a table that the search may use only a little of.

@@ -103,6 +103,8 @@ bool tt_allocate_entries(uint32_t entries);
 bool tt_ready();
 // Frees both tables (process end, and tests that need a fresh table).
 void tt_release();
+// Replaces both tables by empty ones of the same size.
+void tt_renew();
 // Ties the entries to the pieces out of play of the position about to be
 // solved (pieces_out_of_play). Entries found with other pieces out of play
 // assume another defender's hand and would answer for another problem, so a

@@ -11,6 +11,7 @@
 #include "search/tt.h"
 #include "solution/alternate.h"
 #include "solution/line.h"
+#include "solution/line_check.h"
 #include "solution/no_mate.h"
 #include "solution/record.h"
 #include "solution/verify.h"
@@ -26,6 +27,7 @@ int16_t stage_mates = 0;
 uint8_t previous_mode = MODE_NONE;
 int16_t verify_calls = 0;
 uint8_t root_proven_at_start = 0;
+uint8_t answer_rejected = 0;
 
 namespace {
 
@@ -66,12 +68,22 @@ bool root_proven_in_table() {
   return tt_probe(0, hand, length, pn, dn) && pn == 0;
 }
 
-// Reads the proven line into `solution`, writes the final line with it while
-// the moves stand on the board, and takes them back. A recorded line was
-// verified move by move: it is answered as it stands, since other proof
-// entries of the table (another hand's, or a false match of the check word)
-// could lead the read-out off it.
-void read_out_solution(bool from_record) {
+// Plays the first `plies` moves of `solution` from the root, or takes them back.
+void play_solution(int plies, bool make) {
+  if (make) {
+    for (int k = 1; k <= plies; ++k) line_make(line_mover(k), solution[k], k);
+  } else {
+    for (int k = plies; k >= 1; --k) line_unmake(line_mover(k), solution[k], k);
+  }
+}
+
+// Reads the proven line into `solution` and, when the rules bear it out as a
+// mate, writes the final line with it while the moves stand on the board.
+// A recorded line was verified move by move: it is answered as it stands,
+// since other proof entries of the table (another hand's, or a false match
+// of the check word) could lead the read-out off it. False when the line
+// does not mate: the table's proof was not what it seemed.
+bool read_out_solution(bool from_record) {
   int i = 1;
   int side = 0;
   while (i < MOVE_STACK_SIZE) {
@@ -93,12 +105,15 @@ void read_out_solution(bool from_record) {
     ++i;
   }
   mate_length = static_cast<int16_t>(i - 1);
-  if (!root_proven_at_start) write_progress(FINAL_WITH_PV);
   solution[i] = -2;
-  for (int k = i - 1; k >= 1; --k) {
-    side ^= 1;
-    line_unmake(side, solution[k], k);
+  play_solution(i - 1, false);
+  if (!line_mates(&solution[1])) return false;
+  if (!root_proven_at_start) {
+    play_solution(i - 1, true);
+    write_progress(FINAL_WITH_PV);
+    play_solution(i - 1, false);
   }
+  return true;
 }
 
 }  // namespace
@@ -125,6 +140,7 @@ int is_symmetric() {
 MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
   // A. Entry.
   tt_hint_move = 0;
+  answer_rejected = 0;
   shortest_state = SHORTEST_UNKNOWN;
   stage_mates = 0;
   time_limit_ms = limit_ms;
@@ -300,14 +316,21 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
     root_value = restore_solution(0);
     pn = 0;
   }
-  if (pn == 0) read_out_solution(recorded_mate);
+  if (pn == 0 && !read_out_solution(recorded_mate)) {
+    answer_rejected = 1;
+    pn = 1;
+  }
   if (pn != 0) write_progress(FINAL);
   if (recorded_mate && shortest_state != SHORTEST_PROVEN) shortest_state = SHORTEST_OPEN;
-  if (recorded_mate)
+  if (recorded_mate && !answer_rejected)
     std::fputs(shortest_state == SHORTEST_PROVEN ? PROVEN_SHORTEST_LINE : NOT_PROVEN_SHORTEST_LINE, stdout);
   minimality_stage = 0;
   if (after_mark) report_alternate_solution(0, pn);
-  if (stop_reason == STOP_TIME && !recorded_mate) {
+  if (answer_rejected) {
+    // Neither a mate nor a proof of none: no answer is better than a wrong one.
+    solution[1] = -1;
+    solve_result = RESULT_TIMEOUT;
+  } else if (stop_reason == STOP_TIME && !recorded_mate) {
     solution[1] = -1;
     solve_result = RESULT_TIMEOUT;
   } else if (pn == 0) {

@@ -28,6 +28,9 @@ extern int16_t stage_mates;  // shorter mates the minimality stage found in the 
 extern uint8_t previous_mode;
 extern int16_t verify_calls;
 extern uint8_t root_proven_at_start;
+// Set when the last solve's proven line failed the rules check (solve_result
+// is then a time-out): a table entry was not what it seemed.
+extern uint8_t answer_rejected;
 
 // Runs one driver call and returns entry 1 of `solution`: in SOLVE mode the
 // mate (solve_result tells which outcome), in MARK mode the code of the

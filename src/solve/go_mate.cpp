@@ -13,6 +13,9 @@
 #include "solve/search_state.h"
 #include "usi/options.h"
 
+const char ANSWER_REJECTED_LINE[] =
+    "info string The proven line does not mate by the rules; solving again with an empty table.\n";
+
 namespace {
 
 constexpr int MAX_ALTERNATE_ROUNDS = 20;
@@ -74,6 +77,13 @@ GoMateOutcome solve_go_mate(uint32_t time_limit) {
   if (!position_is_solvable()) return {RESULT_NOMATE, nullptr, 0, false};
   tt_bind_out_of_play(pieces_out_of_play());
   const MoveCode* answer = run_solver(SOLVE, time_limit);
+  if (answer_rejected) {
+    // A table entry was not what it seemed (a false match of its check
+    // word): the tables go, and the clock keeps running from the request.
+    std::fputs(ANSWER_REJECTED_LINE, stdout);
+    tt_renew();
+    answer = run_solver(SOLVE, time_limit);
+  }
   if (solve_result != RESULT_MATE) return {solve_result, nullptr, 0, false};
   if (engine_options.alternate_search_enabled) {
     for (int i = 0; i + 1 < LINE_ARRAY_SIZE; ++i) {

@@ -16,6 +16,10 @@ struct GoMateOutcome {
   bool alternate_timed_out;  // the first alternate search ran out of time
 };
 
+// Written when a proven line fails the rules check; the solve then starts
+// again from empty tables, within the same limit.
+extern const char ANSWER_REJECTED_LINE[];
+
 // Runs the whole solve for the current board with a limit in milliseconds
 // (0 = none): progress lines and info strings are written, the answer line
 // is not.

@@ -1,0 +1,204 @@
+#include "solution/line_check.h"
+
+#include <array>
+#include <cstddef>
+#include <map>
+#include <vector>
+
+#include "movegen/attack.h"
+#include "movegen/generate.h"
+#include "movegen/step_tables.h"
+#include "position/board.h"
+#include "position/make_move.h"
+#include "solution/line.h"
+
+namespace {
+
+// Whether `side`'s king stands unattacked (an attacker without a king has
+// none to lose).
+bool king_safe(int side) {
+  if (side == OWNER_ATTACKER && !board.attacker_has_king) return true;
+  return square_attacked(board.piece_lists[side][0], side ^ 1) == 0;
+}
+
+// Whether the piece on `from` reaches `to` over empty squares.
+bool piece_reaches(int from, int to) {
+  const KindDirections& kind = KIND_DIRECTIONS[movement_kind[board.owners[from]][board.pieces[from]]];
+  for (int d = 0; d < kind.count; ++d) {
+    int index = mailbox_index(from);
+    for (int step = 0; step < kind.limit[d]; ++step) {
+      index += kind.offset[d];
+      const int sq = MAILBOX[index];
+      if (sq < 0) break;
+      if (sq == to) return true;
+      if (board.pieces[sq] != EMPTY) break;
+    }
+  }
+  return false;
+}
+
+// A pawn or lance on the last row, or a knight on the last two, could never
+// move again: such a move must promote.
+bool must_promote(int side, int piece, int to) {
+  const int rows_ahead = side == OWNER_ATTACKER ? 8 - to / 9 : to / 9;
+  if (piece == PAWN || piece == LANCE) return rows_ahead == 0;
+  return piece == KNIGHT && rows_ahead <= 1;
+}
+
+bool move_playable(int side, MoveCode m) {
+  if (!table_move_valid(side, m)) return false;
+  const int from = move_from(m);
+  if (from >= SQUARES) return true;  // table_move_valid checked the drop
+  return piece_reaches(from, move_to(m)) && (move_promotes(m) || !must_promote(side, board.pieces[from], move_to(m)));
+}
+
+// Whether the move leaves the mover's king safe.
+bool leaves_king_safe(int side, Move m) {
+  int16_t captured_piece = 0, captured_owner = 0;
+  make_move(static_cast<int16_t>(side), m, captured_piece, captured_owner);
+  const bool safe = king_safe(side);
+  unmake_move(static_cast<int16_t>(side), m, captured_piece, captured_owner);
+  return safe;
+}
+
+// The defender's legal moves. A promotion changes nothing about the king's
+// safety, so each destination is listed once, unpromoted.
+void defender_moves(std::vector<Move>& moves) {
+  moves.clear();
+  for (int slot = 0; slot <= board.last_slot[OWNER_DEFENDER]; ++slot) {
+    const int from = board.piece_lists[OWNER_DEFENDER][slot];
+    const KindDirections& kind = KIND_DIRECTIONS[movement_kind[OWNER_DEFENDER][board.pieces[from]]];
+    for (int d = 0; d < kind.count; ++d) {
+      int index = mailbox_index(from);
+      for (int step = 0; step < kind.limit[d]; ++step) {
+        index += kind.offset[d];
+        const int to = MAILBOX[index];
+        if (to < 0 || board.owners[to] == OWNER_DEFENDER) break;
+        const Move m{static_cast<uint8_t>(from), static_cast<uint8_t>(to)};
+        if (leaves_king_safe(OWNER_DEFENDER, m)) moves.push_back(m);
+        if (board.pieces[to] != EMPTY) break;
+      }
+    }
+  }
+  for (int piece = PAWN; piece <= ROOK; ++piece) {
+    if (board.hands[OWNER_DEFENDER][piece] <= 0) continue;
+    for (int to = 0; to < SQUARES; ++to) {
+      if (drop_allowed(to, piece, OWNER_DEFENDER) != 1) continue;
+      const Move m{static_cast<uint8_t>(hand_square(OWNER_DEFENDER, piece)), static_cast<uint8_t>(to)};
+      if (leaves_king_safe(OWNER_DEFENDER, m)) moves.push_back(m);
+    }
+  }
+}
+
+// Whether `sq` lies strictly between the two squares on one line.
+bool between(int a, int b, int sq) {
+  const int dr = b / 9 - a / 9, dc = b % 9 - a % 9;
+  if (dr != 0 && dc != 0 && dr != dc && dr != -dc) return false;
+  const int step = 9 * ((dr > 0) - (dr < 0)) + ((dc > 0) - (dc < 0));
+  for (int at = a + step; at != b; at += step) {
+    if (at == sq) return true;
+  }
+  return false;
+}
+
+// Positions decided by mated_but_for_interpositions: board key, both hands.
+using EndingKey = std::array<uint32_t, 4>;
+struct EndingSearch {
+  std::map<EndingKey, bool> known;
+  long budget = 200000;  // positions that may still be examined; past it, no mate
+};
+
+EndingKey ending_key() {
+  uint32_t defender_hand = 0;
+  for (int piece = PAWN; piece <= ROOK; ++piece)
+    defender_hand = defender_hand * 19 + static_cast<uint32_t>(board.hands[OWNER_DEFENDER][piece]);
+  return {board.board_key.lo, board.board_key.hi, board.attacker_hand, defender_hand};
+}
+
+// Whether the defender, to move and in check, is mated but for futile
+// interpositions: every legal reply puts a piece between the one checker and
+// the king, and the attacker takes it with a check that leaves the same
+// situation again. Such pairs of moves do not count in a mate's length, so
+// the engine's lines end before them.
+bool mated_but_for_interpositions(EndingSearch& search) {
+  const EndingKey key = ending_key();
+  const auto found = search.known.find(key);
+  if (found != search.known.end()) return found->second;
+  if (--search.budget < 0) return false;
+  std::vector<Move> replies;
+  defender_moves(replies);
+  const int king = board.piece_lists[OWNER_DEFENDER][0];
+  int checker = -1, checkers = 0;
+  for (int slot = 0; slot <= board.last_slot[OWNER_ATTACKER]; ++slot) {
+    if (slot == 0 && !board.attacker_has_king) continue;
+    const int sq = board.piece_lists[OWNER_ATTACKER][slot];
+    if (piece_reaches(sq, king)) {
+      checker = sq;
+      ++checkers;
+    }
+  }
+  bool result = checkers == 1 || replies.empty();
+  for (std::size_t r = 0; r < replies.size() && result; ++r) {
+    const Move reply = replies[r];
+    if (reply.from == king || !between(checker, king, reply.to)) {
+      result = false;
+      break;
+    }
+    int16_t captured_piece = 0, captured_owner = 0;
+    make_move(OWNER_DEFENDER, reply, captured_piece, captured_owner);
+    // The takings of the interposed piece, unpromoted and promoted. The
+    // squares are taken first: trials below put captured pieces back at the
+    // end of the piece lists, which reorders them.
+    std::vector<int> takers;
+    for (int slot = board.attacker_has_king ? 0 : 1; slot <= board.last_slot[OWNER_ATTACKER]; ++slot)
+      takers.push_back(board.piece_lists[OWNER_ATTACKER][slot]);
+    bool answered = false;
+    for (std::size_t t = 0; t < takers.size() && !answered; ++t) {
+      const int from = takers[t];
+      for (const int promote : {0, int{PROMOTION_BIT}}) {
+        const MoveCode take = static_cast<MoveCode>(from * 256 + reply.to + promote);
+        if (!move_playable(OWNER_ATTACKER, take)) continue;
+        int16_t taken_piece = 0, taken_owner = 0;
+        make_move(OWNER_ATTACKER, move_of(take), taken_piece, taken_owner);
+        answered = king_safe(OWNER_ATTACKER) && !king_safe(OWNER_DEFENDER) && mated_but_for_interpositions(search);
+        unmake_move(OWNER_ATTACKER, move_of(take), taken_piece, taken_owner);
+        if (answered) break;
+      }
+    }
+    unmake_move(OWNER_DEFENDER, reply, captured_piece, captured_owner);
+    result = answered;
+  }
+  search.known[key] = result;
+  return result;
+}
+
+bool walk_mates(const MoveCode* line) {
+  int side = OWNER_ATTACKER;
+  int plies = 0;
+  for (; plies < MAX_LINE_PLIES && line[plies] > 0; ++plies) {
+    const MoveCode m = line[plies];
+    if (!move_playable(side, m)) return false;
+    int16_t captured_piece = 0, captured_owner = 0;
+    make_move(static_cast<int16_t>(side), move_of(m), captured_piece, captured_owner);
+    if (!king_safe(side)) return false;
+    if (side == OWNER_ATTACKER && king_safe(OWNER_DEFENDER)) return false;
+    side ^= 1;
+  }
+  if (plies % 2 == 0) return false;
+  if (move_from(line[plies - 1]) == hand_square(OWNER_ATTACKER, PAWN)) return false;
+  EndingSearch search;
+  return mated_but_for_interpositions(search);
+}
+
+}  // namespace
+
+bool line_mates(const MoveCode* line) {
+  // The moves are made without being taken back one by one: the whole board
+  // is restored, so even the piece-list order that later generations follow
+  // stays as it was.
+  static Board saved;
+  saved = board;
+  const bool mates = walk_mates(line);
+  board = saved;
+  return mates;
+}

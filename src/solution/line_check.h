@@ -1,0 +1,15 @@
+// The last guard of an answer: the line is played by the rules alone, with
+// no table and no search, and must end in mate. A table entry that is not
+// what it seems (a false match of a 32-bit check word) can make a line read
+// out of the table look proven when it is not.
+#pragma once
+
+#include "position/types.h"
+
+// Whether `line` (MoveCodes ended by a value of 0 or below) played from the
+// board's position has the attacker check with every move, the defender
+// answer with legal moves only, and the defender mated at the end by a move
+// that is not a pawn drop: mated outright, or but for futile interpositions
+// (each block taken with a check that leaves the same situation again).
+// The board is left exactly as it was.
+bool line_mates(const MoveCode* line);
