@@ -52,6 +52,10 @@ TEST(LineCheck, EachPlyByTheRules) {
   // Only the dragon from 9e may take a block on 9f (from 8e it leaves 8h
   // open); the trials between must not lose it from the takers.
   EXPECT_TRUE(mates("9/1+bl6/p8/1+R7/1+R7/2p6/k8/9/9 b Pb4g4s4n3l15p 1", {"8d9e"}));
+  // The answer a falsely matched table entry gave (check words cut to 20
+  // bits): it ends with a mate by pawn drop.
+  EXPECT_FALSE(mates("1p3+rp1p/s2g1pk1n/p3n4/4S2+B1/6N2/2PN1P3/2+sPs1L2/1+p7/L1L6 b 6Prb3gl3p 1",
+                     {"3e4c+", "3b2a", "P*2b", "2a2b", "3g3c+", "2b2a", "3c2b", "2a2b", "4c3c", "2b2a", "P*2b"}));
   // A longer mate, and the same line stopped short of it.
   const std::string three = "9/8k/9/8P/9/9/9/9/9 b 2G2r2b2g4s4n4l17p 1";
   EXPECT_TRUE(mates(three, {"G*1c", "1b2a", "G*2b"}));
