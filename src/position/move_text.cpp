@@ -95,23 +95,6 @@ void print_move_japanese(MoveCode code) {
   std::printf("(%d%d)", file_of(from), rank_of(from));
 }
 
-namespace {
-
-// UTF-8 texts of the reports and KIF files.
-constexpr const char* UTF8_FILES[10] = {"", "１", "２", "３", "４", "５", "６", "７", "８", "９"};
-constexpr const char* UTF8_RANKS[10] = {"", "一", "二", "三", "四", "五", "六", "七", "八", "九"};
-constexpr const char* UTF8_PIECES[PIECE_CODES] = {"",     "歩",   "香",   "桂", "銀", "金", "角", "飛",
-                                                  "と",   "成香", "成桂", "成銀", "馬", "龍", "玉"};
-// Pieces whose move straight forward is written 直 when another of the kind
-// could also go there: gold, silver and the pieces that move as gold.
-constexpr bool STRAIGHT_WORD[PIECE_CODES] = {false, false, false, false, true, true, false, false,
-                                             true,  true,  true,  true,  false, false, false};
-
-int row_of(int sq) { return sq / 9; }
-int col_of(int sq) { return sq % 9; }
-
-bool in_promotion_zone(int owner, int sq) { return owner == OWNER_ATTACKER ? row_of(sq) >= 6 : row_of(sq) <= 2; }
-
 // The piece on `from` could step or slide to `to` on the current board
 // (pins are not considered: they do not change how a move is named).
 bool piece_reaches(int from, int to) {
@@ -131,6 +114,23 @@ bool piece_reaches(int from, int to) {
   }
   return false;
 }
+
+namespace {
+
+// UTF-8 texts of the reports and KIF files.
+constexpr const char* UTF8_FILES[10] = {"", "１", "２", "３", "４", "５", "６", "７", "８", "９"};
+constexpr const char* UTF8_RANKS[10] = {"", "一", "二", "三", "四", "五", "六", "七", "八", "九"};
+constexpr const char* UTF8_PIECES[PIECE_CODES] = {"",     "歩",   "香",   "桂", "銀", "金", "角", "飛",
+                                                  "と",   "成香", "成桂", "成銀", "馬", "龍", "玉"};
+// Pieces whose move straight forward is written 直 when another of the kind
+// could also go there: gold, silver and the pieces that move as gold.
+constexpr bool STRAIGHT_WORD[PIECE_CODES] = {false, false, false, false, true, true, false, false,
+                                             true,  true,  true,  true,  false, false, false};
+
+int row_of(int sq) { return sq / 9; }
+int col_of(int sq) { return sq % 9; }
+
+bool in_promotion_zone(int owner, int sq) { return owner == OWNER_ATTACKER ? row_of(sq) >= 6 : row_of(sq) <= 2; }
 
 // Other pieces of `owner` of code `piece` that reach `to`, `from` excluded.
 int other_reachers(int owner, int piece, int from, int to, int* squares) {

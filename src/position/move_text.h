@@ -8,6 +8,10 @@
 
 // "7g7f", "2b3c+", "G*5b"; no separator.
 void print_move_usi(MoveCode code);
+
+// Whether the piece on `from` could step or slide to `to` on the current
+// board (pins are not considered).
+bool piece_reaches(int from, int to);
 // The move of move_stack[ply] followed by one space.
 void print_ply_usi(int ply);
 // "２三銀成(34)", "５二金打"; reads the moving piece from the board, so the

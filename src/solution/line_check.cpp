@@ -10,6 +10,7 @@
 #include "movegen/step_tables.h"
 #include "position/board.h"
 #include "position/make_move.h"
+#include "position/move_text.h"
 #include "solution/line.h"
 
 namespace {
@@ -19,22 +20,6 @@ namespace {
 bool king_safe(int side) {
   if (side == OWNER_ATTACKER && !board.attacker_has_king) return true;
   return square_attacked(board.piece_lists[side][0], side ^ 1) == 0;
-}
-
-// Whether the piece on `from` reaches `to` over empty squares.
-bool piece_reaches(int from, int to) {
-  const KindDirections& kind = KIND_DIRECTIONS[movement_kind[board.owners[from]][board.pieces[from]]];
-  for (int d = 0; d < kind.count; ++d) {
-    int index = mailbox_index(from);
-    for (int step = 0; step < kind.limit[d]; ++step) {
-      index += kind.offset[d];
-      const int sq = MAILBOX[index];
-      if (sq < 0) break;
-      if (sq == to) return true;
-      if (board.pieces[sq] != EMPTY) break;
-    }
-  }
-  return false;
 }
 
 // A pawn or lance on the last row, or a knight on the last two, could never
