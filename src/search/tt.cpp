@@ -132,9 +132,14 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
     }
   }
 
-  // 3. A proof in a refinement pass ends this node's marker.
+  // 3. A proof in a refinement pass ends this node's marker. The marker's
+  // numbers (the threshold, dn 0) go too: left behind in a slot of its own
+  // they read as a disproof once the proof is beyond a later pass's limit.
   if (refine_pass > 0 && pn == 0) {
-    if (TtEntry* marker = find_on_path(side, hand, check_word)) marker->flags &= ~TT_ON_PATH;
+    if (TtEntry* marker = find_on_path(side, hand, check_word)) {
+      marker->flags &= ~TT_ON_PATH;
+      marker->pn = marker->dn = 1;
+    }
   }
 
   // 4. An entry kept under the path key is updated under the path key.

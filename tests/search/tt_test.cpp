@@ -495,6 +495,25 @@ TEST_F(TtTest, ReleaseResetsMarkerButNeverAProof) {
   ASSERT_EQ(find_slot(0, 12, 0x7000, board.path_key, result), 1);
   EXPECT_EQ(result->length, 6);
   EXPECT_TRUE(result->flags & TT_REFINE);
+
+  // A proof of a refinement pass lands in a slot of its own and releases the
+  // marker. Once the proof is beyond a later limit, what is left must not
+  // read as a disproof (the marker's dn 0): the position is searched again.
+  position("2S");  // no hand of the cases above is within this one
+  board.path_key = board.board_key.hi ^ 0x1234u;
+  refine_pass = 2;
+  ASSERT_EQ(tt_store(0, 0x300 | TT_ON_PATH, 0, 30, 0, code(1, 2)), 1);
+  marker = find_on_path(0, 0x300, board.board_key.hi);
+  ASSERT_NE(marker, nullptr);
+  ASSERT_EQ(tt_store(0, 0x300, 9, 0, 32700, code(3, 4)), 1);
+  EXPECT_FALSE(marker->flags & TT_ON_PATH);
+  length_limit = 20;
+  EXPECT_EQ(probe(0).pn, 0);
+  board.ply = 2;
+  length_limit = 10;  // 2 + 9 is beyond it
+  r = probe(0);
+  EXPECT_NE(r.dn, 0);
+  EXPECT_LT(r.pn, 30);
 }
 
 TEST_F(TtTest, WrittenFlags) {
