@@ -92,6 +92,16 @@ bool bounded_disproof(const TtEntry& e) {
          e.check_word == board.board_key.hi;
 }
 
+// Ends a marker. A plain marker's numbers (the threshold, dn 0) go too: left
+// behind in a slot of its own they would read as a disproof, for instance once
+// the node's proof lies beyond a later limit. A proof marked on the path stays
+// a proof.
+void release_marker(TtEntry* marker) {
+  if (!marker) return;
+  marker->flags &= ~TT_ON_PATH;
+  if (marker->pn != 0) marker->pn = marker->dn = 1;
+}
+
 int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, MoveCode move,
           bool result_store) {
   if (tt_slots == 0) return 0;
@@ -107,10 +117,7 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
   } else if (minimality_stage && result_store && pn >= PN_INFINITE && trial_drop_piece == 0 &&
              !(flags_in & TT_ON_PATH)) {
     // 1a. A disproof of the stage holds for every path with as few plies left.
-    if (TtEntry* marker = find_on_path(side, hand, check_word)) {
-      marker->flags &= ~TT_ON_PATH;
-      if (marker->pn != 0) marker->pn = marker->dn = 1;
-    }
+    release_marker(find_on_path(side, hand, check_word));
     length = clamp16(plies_left());
   } else if (pn != 0 && !(flags_in & TT_ON_PATH) &&
              (result_store ? refine_pass > 0 : (dn == 0 || refine_pass > 0))) {
@@ -132,15 +139,8 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
     }
   }
 
-  // 3. A proof in a refinement pass ends this node's marker. The marker's
-  // numbers (the threshold, dn 0) go too: left behind in a slot of its own
-  // they read as a disproof once the proof is beyond a later pass's limit.
-  if (refine_pass > 0 && pn == 0) {
-    if (TtEntry* marker = find_on_path(side, hand, check_word)) {
-      marker->flags &= ~TT_ON_PATH;
-      marker->pn = marker->dn = 1;
-    }
-  }
+  // 3. A proof in a refinement pass ends this node's marker.
+  if (refine_pass > 0 && pn == 0) release_marker(find_on_path(side, hand, check_word));
 
   // 4. An entry kept under the path key is updated under the path key.
   TtEntry* slot = nullptr;
