@@ -195,7 +195,10 @@ void find_hint_moves() {
   }
 
   // 3. Its proof, moved over to the piece that now stands on the capture square.
-  if (tt_probe(0, hand, length, pn, dn) && pn == 0) {
+  probe_off_board = 1;
+  const bool before_proven = tt_probe(0, hand, length, pn, dn) && pn == 0;
+  probe_off_board = 0;
+  if (before_proven) {
     const MoveCode m = tt_hint_move;
     if (((m >> 8) & 0xFF) == m_from) {
       int to_byte = m & 0xFF;

@@ -129,6 +129,7 @@ bool futile_same_answer(MoveCode king_reply) {
   update_key_and_hand(king_from, KING, king_to, OWNER_DEFENDER);
   if (board.owners[king_to] == OWNER_ATTACKER)
     update_key_and_hand(king_to, board.pieces[king_to], NO_SQUARE, OWNER_ATTACKER);
+  probe_off_board = 1;
   bool found_real = tt_probe(OWNER_ATTACKER, hand, length, pn, dn);
   MoveCode answer_real = tt_hint_move;
 
@@ -153,6 +154,7 @@ bool futile_same_answer(MoveCode king_reply) {
     update_key_and_hand(NO_SQUARE, piece, interposition_from, OWNER_DEFENDER);
   }
   bool found_without = tt_probe(OWNER_ATTACKER, hand, length, pn, dn);
+  probe_off_board = 0;
   MoveCode answer_without = tt_hint_move;
 
   // 4. Back to the real position; a missed probe leaves an old hint, so it

@@ -7,6 +7,7 @@
 #include "movegen/move_list.h"
 #include "platform/platform.h"
 #include "position/keys.h"
+#include "position/move_text.h"
 #include "solve/search_state.h"
 #include "usi/options.h"
 
@@ -18,6 +19,7 @@ uint8_t on_path_here = 0;
 uint8_t on_path_smaller = 0;
 
 uint8_t store_under_path_key = 0;
+uint8_t probe_off_board = 0;
 uint8_t allow_proof_overwrite = 0;
 
 uint8_t refine_pass = 0;
@@ -90,6 +92,21 @@ bool matches_position(const TtEntry& e, uint32_t stage_word) {
 bool bounded_disproof(const TtEntry& e) {
   return (e.flags & (TT_REFINE | TT_ON_PATH | TT_PATH)) == TT_REFINE && e.pn >= PN_INFINITE &&
          e.check_word == board.board_key.hi;
+}
+
+// Whether an entry's move could be played in the current position: the
+// mover's piece reaches the square, or a drop goes to an empty square. The
+// check word has 32 bits, and over a long solve in a full table some entry of
+// another position matches it; its move almost never fits. The hand is not
+// looked at, since a disproof of a larger hand may name a drop not held.
+bool move_fits(int side, MoveCode move) {
+  if (move == 0) return true;
+  const int from = (move >> 8) & 0xFF;
+  const int to = move & 0x7F;
+  if (to >= SQUARES) return false;
+  if (from < SQUARES) return board.owners[from] == side && board.owners[to] != side && piece_reaches(from, to);
+  const int piece = from - HAND_SQUARE_BASE - 15 * side;
+  return piece >= PAWN && piece <= ROOK && board.pieces[to] == EMPTY;
 }
 
 // Ends a marker. A plain marker's numbers (the threshold, dn 0) go too: left
@@ -290,6 +307,7 @@ bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out
     const TtEntry& e = run[i];
     if (!(e.flags & TT_USED)) break;
     if (!matches_position(e, stage_word)) continue;
+    if (!probe_off_board && !move_fits(side, e.best_move)) continue;
     // Provisional results of a refinement pass mean nothing before it.
     if (refine_pass == 0 && (e.flags & TT_REFINE) && e.pn != 0) continue;
     const bool bounded = bounded_disproof(e);

@@ -71,6 +71,11 @@ extern MoveCode tt_hint_move;     // best move of the entry answered (left as is
 extern uint8_t on_path_here;      // this position, same or larger hand, is on the path
 extern uint8_t on_path_smaller;   // this position, smaller hand, is on the path
 
+// Set while a caller probes a position that stands in the key only (the
+// board arrays still hold another one): the entries' moves are then not
+// checked against the board.
+extern uint8_t probe_off_board;
+
 // Mode flags of the solution reader and the alternate-solution search.
 extern uint8_t store_under_path_key;
 extern uint8_t allow_proof_overwrite;
