@@ -94,11 +94,23 @@ bool bounded_disproof(const TtEntry& e) {
          e.check_word == board.board_key.hi;
 }
 
+// Whether `piece` of `side`, put on the empty square `sq`, would reach `target`.
+bool would_reach(int side, int piece, int sq, int target) {
+  board.pieces[sq] = static_cast<int8_t>(piece);
+  board.owners[sq] = static_cast<uint8_t>(side);
+  const bool reaches = piece_reaches(sq, target);
+  board.pieces[sq] = EMPTY;
+  board.owners[sq] = OWNER_NONE;
+  return reaches;
+}
+
 // Whether an entry's move could be played in the current position: the
-// mover's piece reaches the square, or a drop goes to an empty square. The
-// check word has 32 bits, and over a long solve in a full table some entry of
-// another position matches it; its move almost never fits. The hand is not
-// looked at, since a disproof of a larger hand may name a drop not held.
+// mover's piece reaches the square; a drop goes to an empty square, and there
+// checks the king (the attacker's) or stands in a line with it (the
+// defender's interposition). The check word has 32 bits, and over a long solve
+// in a full table some entry of another position matches it; its move almost
+// never fits. The hand is not looked at, since a disproof of a larger hand may
+// name a drop not held.
 bool move_fits(int side, MoveCode move) {
   if (move == 0) return true;
   const int from = (move >> 8) & 0xFF;
@@ -106,7 +118,11 @@ bool move_fits(int side, MoveCode move) {
   if (to >= SQUARES) return false;
   if (from < SQUARES) return board.owners[from] == side && board.owners[to] != side && piece_reaches(from, to);
   const int piece = from - HAND_SQUARE_BASE - 15 * side;
-  return piece >= PAWN && piece <= ROOK && board.pieces[to] == EMPTY;
+  if (piece < PAWN || piece > ROOK || board.pieces[to] != EMPTY) return false;
+  const int king = board.piece_lists[OWNER_DEFENDER][0];
+  if (board.pieces[king] != KING || board.owners[king] != OWNER_DEFENDER) return true;
+  if (side == OWNER_ATTACKER) return would_reach(side, piece, to, king);
+  return would_reach(side, ROOK, to, king) || would_reach(side, BISHOP, to, king);
 }
 
 // Ends a marker. A plain marker's numbers (the threshold, dn 0) go too: left

@@ -200,21 +200,21 @@ TEST_F(TtTest, StoredResultComesBackForItsSideOnly) {
 TEST_F(TtTest, OnPathEntryBeforeAProofHidesIt) {
   position("G");
   uint32_t hi = board.board_key.hi;
-  put(0, 0, hi, ONE_GOLD | TT_ON_PATH, code(86, 20), 30, 0, 0);
-  put(0, 1, hi, ONE_GOLD, code(86, 21), 0, 32700, 5);
+  put(0, 0, hi, ONE_GOLD | TT_ON_PATH, code(86, 66), 30, 0, 0);
+  put(0, 1, hi, ONE_GOLD, code(86, 68), 0, 32700, 5);
   ProbeResult r = probe(0);
   ASSERT_TRUE(r.found);
   EXPECT_NE(r.pn, 0);  // unknown, not a proof
   EXPECT_EQ(on_path_here, 1);
 
   // The same proof ahead of the marker is a proof.
-  put(0, 0, hi, ONE_GOLD, code(86, 21), 0, 32700, 5);
-  put(0, 1, hi, ONE_GOLD | TT_ON_PATH, code(86, 20), 30, 0, 0);
+  put(0, 0, hi, ONE_GOLD, code(86, 68), 0, 32700, 5);
+  put(0, 1, hi, ONE_GOLD | TT_ON_PATH, code(86, 66), 30, 0, 0);
   r = probe(0);
   ASSERT_TRUE(r.found);
   EXPECT_EQ(r.pn, 0);
   EXPECT_EQ(r.length, 5);
-  EXPECT_EQ(tt_hint_move, code(86, 21));
+  EXPECT_EQ(tt_hint_move, code(86, 68));
 }
 
 TEST_F(TtTest, ProofFromSmallerHandIsShortenedAndPrefersSmallerHandOnTies) {
@@ -230,11 +230,11 @@ TEST_F(TtTest, ProofFromSmallerHandIsShortenedAndPrefersSmallerHandOnTies) {
 
   // Two golds, length 7: also 5 after the pawn's 2. The tie goes to the
   // numerically smaller hand whichever comes first.
-  put(0, 1, hi, TWO_GOLDS, code(86, 58), 0, 32700, 7);
+  put(0, 1, hi, TWO_GOLDS, code(86, 77), 0, 32700, 7);
   r = probe(0);
   EXPECT_EQ(r.length, 5);
   EXPECT_EQ(r.hand & TT_HAND_MASK, ONE_GOLD);
-  put(0, 0, hi, TWO_GOLDS, code(86, 58), 0, 32700, 7);
+  put(0, 0, hi, TWO_GOLDS, code(86, 77), 0, 32700, 7);
   put(0, 1, hi, ONE_GOLD, code(86, 67), 0, 32700, 9);
   r = probe(0);
   EXPECT_EQ(r.hand & TT_HAND_MASK, ONE_GOLD);
@@ -255,18 +255,18 @@ TEST_F(TtTest, DisproofComesFromLargerHandProofNever) {
   ASSERT_TRUE(r.found);
   EXPECT_NE(r.pn, 0);
 
-  put(0, 1, hi, TWO_GOLDS | ONE_PAWN, code(86, 40), 40, 0, 12);  // disproof for more pieces
+  put(0, 1, hi, TWO_GOLDS | ONE_PAWN, code(86, 75), 40, 0, 12);  // disproof for more pieces
   r = probe(0);
   ASSERT_TRUE(r.found);
   EXPECT_EQ(r.dn, 0);
   EXPECT_EQ(r.pn, 40);
   // Lengths of larger hands count two plies per surplus piece.
   EXPECT_EQ(r.length, 12 + 2 * 2);
-  EXPECT_EQ(tt_hint_move, code(86, 40));
+  EXPECT_EQ(tt_hint_move, code(86, 75));
 
   // A disproof for fewer pieces says nothing about this hand.
   position("2G");
-  put(0, 0, hi, ONE_GOLD, code(86, 40), 40, 0, 12);
+  put(0, 0, hi, ONE_GOLD, code(86, 75), 40, 0, 12);
   slot(0, 1) = TtEntry{};
   EXPECT_FALSE(probe(0).found);
 }
@@ -316,6 +316,8 @@ TEST_F(TtTest, EntryWhoseMoveDoesNotFitTheBoardIsNotTaken) {
   EXPECT_FALSE(probe(0).found);
   slot(0, 0).best_move = code(86, king);  // a drop onto the king
   EXPECT_FALSE(probe(0).found);
+  slot(0, 0).best_move = code(86, 40);  // a drop that gives no check
+  EXPECT_FALSE(probe(0).found);
   slot(0, 0).best_move = code(86, 67);
   ProbeResult r = probe(0);
   ASSERT_TRUE(r.found);
@@ -331,6 +333,12 @@ TEST_F(TtTest, EntryWhoseMoveDoesNotFitTheBoardIsNotTaken) {
   // The attacker's moves do not fit the defender's table.
   slot(1, 0).best_move = code(86, 67);
   EXPECT_FALSE(probe(1).found);
+  // A defender's drop interposes: it stands in a line with the king.
+  position("Gp");
+  slot(1, 0).best_move = code(97, 50);
+  EXPECT_FALSE(probe(1).found);
+  slot(1, 0).best_move = code(97, 58);
+  EXPECT_TRUE(probe(1).found);
 
   // A caller that has the position in the key only gets every match.
   slot(0, 0).best_move = code(40, 41);
@@ -344,22 +352,22 @@ TEST_F(TtTest, EntryWhoseMoveDoesNotFitTheBoardIsNotTaken) {
 TEST_F(TtTest, NoMateAndPathEntriesAnswerAtOnce) {
   position("G");
   uint32_t hi = board.board_key.hi;
-  put(0, 0, hi, ONE_GOLD | TT_NOMATE, code(86, 2), 5, 5, 5);
-  put(0, 1, hi, ONE_GOLD, code(86, 4), 0, 32700, 3);
+  put(0, 0, hi, ONE_GOLD | TT_NOMATE, code(86, 66), 5, 5, 5);
+  put(0, 1, hi, ONE_GOLD, code(86, 68), 0, 32700, 3);
   ProbeResult r = probe(0);
   ASSERT_TRUE(r.found);
   EXPECT_EQ(r.pn, PN_INFINITE);
   EXPECT_EQ(r.dn, 0);
   EXPECT_EQ(r.length, 32700);
-  EXPECT_EQ(tt_hint_move, code(86, 2));
+  EXPECT_EQ(tt_hint_move, code(86, 66));
 
   board.path_key = hi ^ 0x55u;
-  put(0, 0, board.path_key, ONE_GOLD | TT_PATH, code(86, 6), 9, 8, 7);
+  put(0, 0, board.path_key, ONE_GOLD | TT_PATH, code(86, 75), 9, 8, 7);
   r = probe(0);
   EXPECT_EQ(r.pn, 9);
   EXPECT_EQ(r.dn, 8);
   EXPECT_EQ(r.length, 7);
-  EXPECT_EQ(tt_hint_move, code(86, 6));
+  EXPECT_EQ(tt_hint_move, code(86, 75));
 }
 
 TEST_F(TtTest, RefinementEntriesAndLengthLimit) {
@@ -370,7 +378,7 @@ TEST_F(TtTest, RefinementEntriesAndLengthLimit) {
   refine_pass = 1;
   EXPECT_EQ(probe(0).pn, 7);
 
-  put(0, 0, hi, ONE_GOLD, code(86, 4), 0, 32700, 9);
+  put(0, 0, hi, ONE_GOLD, code(86, 68), 0, 32700, 9);
   board.ply = 2;
   length_limit = 10;
   EXPECT_FALSE(probe(0).found);  // 2 + 9 is beyond the limit
@@ -386,7 +394,7 @@ TEST_F(TtTest, StageEntriesByPliesLeft) {
   board.ply = 4;  // 7 plies left
   board.path_key = board.board_key.hi ^ 0x1234u;
   proof_len = 3;
-  ASSERT_EQ(tt_store_result(0, ONE_GOLD, 12, 5, code(86, 4)), 1);
+  ASSERT_EQ(tt_store_result(0, ONE_GOLD, 12, 5, code(86, 68)), 1);
   // Another move order to the same position shares the numbers...
   board.path_key ^= 0x99u;
   ProbeResult r = probe(0);
@@ -407,7 +415,7 @@ TEST_F(TtTest, StageEntriesByPliesLeft) {
   minimality_stage = 1;
   stage_shared_numbers = 0;
   EXPECT_FALSE(probe(0).found);
-  ASSERT_EQ(tt_store_result(0, ONE_GOLD, 8, 2, code(86, 4)), 1);
+  ASSERT_EQ(tt_store_result(0, ONE_GOLD, 8, 2, code(86, 68)), 1);
   EXPECT_EQ(slot(0, 1).check_word, board.path_key);
 
   // A disproof answers on any path with at most its plies left.
@@ -466,12 +474,12 @@ TEST_F(TtTest, WideNumbersAtTheEndOfTheProbeRun) {
 TEST_F(TtTest, ProofIsKeptAgainstNonProofStores) {
   position("G");
   ASSERT_EQ(tt_store(0, ONE_GOLD, 7, 0, 32700, code(86, 67)), 1);
-  EXPECT_EQ(tt_store(0, ONE_GOLD | TT_ON_PATH, 0, 30, 0, code(86, 2)), 0);
+  EXPECT_EQ(tt_store(0, ONE_GOLD | TT_ON_PATH, 0, 30, 0, code(86, 66)), 0);
   EXPECT_EQ(slot(0, 0).pn, 0);
   EXPECT_EQ(slot(0, 0).length, 7);
   EXPECT_TRUE(slot(0, 0).flags & TT_ON_PATH);
 
-  EXPECT_EQ(tt_store(0, ONE_GOLD | TT_PAWN_DROP_MATE, 3, 4, 5, code(86, 2)), 0);
+  EXPECT_EQ(tt_store(0, ONE_GOLD | TT_PAWN_DROP_MATE, 3, 4, 5, code(86, 66)), 0);
   EXPECT_FALSE(slot(0, 0).flags & TT_ON_PATH);
   EXPECT_TRUE(slot(0, 0).flags & TT_PAWN_DROP_MATE);
   ProbeResult r = probe(0);
@@ -480,7 +488,7 @@ TEST_F(TtTest, ProofIsKeptAgainstNonProofStores) {
   EXPECT_EQ(tt_hint_move, code(86, 67));
 
   allow_proof_overwrite = 1;
-  EXPECT_EQ(tt_store(0, ONE_GOLD, 3, 4, 5, code(86, 2)), 1);
+  EXPECT_EQ(tt_store(0, ONE_GOLD, 3, 4, 5, code(86, 66)), 1);
   EXPECT_EQ(probe(0).pn, 4);
 }
 
@@ -490,8 +498,8 @@ TEST_F(TtTest, ReleaseResetsMarkerButNeverAProof) {
   board.path_key = board.board_key.hi ^ 0x1234u;  // the line reached here differs from the board
   // A plain marker: released with the threshold and dn 1, and the
   // disproof goes under the path key.
-  ASSERT_EQ(tt_store(0, ONE_GOLD | TT_ON_PATH, 0, 30, 0, code(86, 2)), 1);
-  ASSERT_EQ(tt_store(0, ONE_GOLD, 4, 32700, 0, code(86, 4)), 1);
+  ASSERT_EQ(tt_store(0, ONE_GOLD | TT_ON_PATH, 0, 30, 0, code(86, 66)), 1);
+  ASSERT_EQ(tt_store(0, ONE_GOLD, 4, 32700, 0, code(86, 68)), 1);
   EXPECT_FALSE(slot(0, 0).flags & TT_ON_PATH);
   EXPECT_EQ(slot(0, 0).pn, 9);
   EXPECT_EQ(slot(0, 0).dn, 1);
@@ -504,9 +512,9 @@ TEST_F(TtTest, ReleaseResetsMarkerButNeverAProof) {
   ASSERT_EQ(tt_store(0, TWO_GOLDS, 5, 0, 32700, code(86, 67)), 1);
   TtEntry* proof = nullptr;
   ASSERT_EQ(find_slot(0, 0, TWO_GOLDS, board.board_key.hi, proof), 1);
-  EXPECT_EQ(tt_store(0, TWO_GOLDS | TT_ON_PATH, 0, 30, 0, code(86, 2)), 0);
+  EXPECT_EQ(tt_store(0, TWO_GOLDS | TT_ON_PATH, 0, 30, 0, code(86, 66)), 0);
   ASSERT_TRUE(proof->flags & TT_ON_PATH);
-  tt_store(0, TWO_GOLDS, 4, 32700, 0, code(86, 4));
+  tt_store(0, TWO_GOLDS, 4, 32700, 0, code(86, 68));
   EXPECT_FALSE(proof->flags & TT_ON_PATH);
   EXPECT_EQ(proof->pn, 0);
   EXPECT_EQ(proof->dn, 32700);
@@ -520,10 +528,10 @@ TEST_F(TtTest, ReleaseResetsMarkerButNeverAProof) {
   board.path_key = board.board_key.hi ^ 0x1234u;
   refine_pass = 1;
   proof_len = 6;
-  ASSERT_EQ(tt_store(0, 0x7000 | TT_ON_PATH, 0, 30, 0, code(86, 2)), 1);
+  ASSERT_EQ(tt_store(0, 0x7000 | TT_ON_PATH, 0, 30, 0, code(86, 66)), 1);
   TtEntry* marker = find_on_path(0, 0x7000, board.board_key.hi);
   ASSERT_NE(marker, nullptr);
-  EXPECT_EQ(tt_store_result(0, 0x7000, 12, 3, code(86, 4)), 1);
+  EXPECT_EQ(tt_store_result(0, 0x7000, 12, 3, code(86, 68)), 1);
   EXPECT_FALSE(marker->flags & TT_ON_PATH);
   EXPECT_EQ(marker->pn, 1);
   EXPECT_EQ(marker->dn, 1);
@@ -538,10 +546,10 @@ TEST_F(TtTest, ReleaseResetsMarkerButNeverAProof) {
   position("2S");  // no hand of the cases above is within this one
   board.path_key = board.board_key.hi ^ 0x1234u;
   refine_pass = 2;
-  ASSERT_EQ(tt_store(0, 0x300 | TT_ON_PATH, 0, 30, 0, code(86, 2)), 1);
+  ASSERT_EQ(tt_store(0, 0x300 | TT_ON_PATH, 0, 30, 0, code(86, 66)), 1);
   marker = find_on_path(0, 0x300, board.board_key.hi);
   ASSERT_NE(marker, nullptr);
-  ASSERT_EQ(tt_store(0, 0x300, 9, 0, 32700, code(86, 4)), 1);
+  ASSERT_EQ(tt_store(0, 0x300, 9, 0, 32700, code(86, 68)), 1);
   EXPECT_FALSE(marker->flags & TT_ON_PATH);
   length_limit = 20;
   EXPECT_EQ(probe(0).pn, 0);
@@ -610,7 +618,7 @@ TEST_P(TtEviction, CheapestEntryOfTheRunGoes) {
   put_other(0, b, c.b_pn, c.b_flags, c.b_length);
   TtEntry* none = nullptr;
   ASSERT_EQ(find_slot(0, 3, ONE_GOLD, board.board_key.hi, none), 2);
-  ASSERT_EQ(tt_store(0, ONE_GOLD, 1, 3, 4, code(86, 6)), 1);
+  ASSERT_EQ(tt_store(0, ONE_GOLD, 1, 3, 4, code(86, 75)), 1);
   EXPECT_EQ(replacements, 1u);
   int evicted = c.a_evicted ? a : b;
   int kept = c.a_evicted ? b : a;
