@@ -309,44 +309,34 @@ TEST_F(TtTest, DropsOfPiecesNoLongerHeldAreNotUsed) {
 // matches it now and then. Its move names pieces and squares of that other
 // board, so an entry whose move does not fit this board is not taken.
 TEST_F(TtTest, EntryWhoseMoveDoesNotFitTheBoardIsNotTaken) {
-  position("G");
-  const uint32_t hi = board.board_key.hi;
-  const int king = 76;  // 5a
-  put(0, 0, hi, ONE_GOLD, code(40, 41), 0, PN_INFINITE, 3);  // no piece on 40
-  EXPECT_FALSE(probe(0).found);
-  slot(0, 0).best_move = code(86, king);  // a drop onto the king
-  EXPECT_FALSE(probe(0).found);
-  slot(0, 0).best_move = code(86, 40);  // a drop that gives no check
-  EXPECT_FALSE(probe(0).found);
-  slot(0, 0).best_move = code(86, 67);
-  ProbeResult r = probe(0);
-  ASSERT_TRUE(r.found);
-  EXPECT_EQ(r.pn, 0);
-
-  // The defender's own moves: the king steps, but does not fly.
-  put(1, 0, hi, ONE_GOLD, code(king, 40), PN_INFINITE, 0, 5);
-  EXPECT_FALSE(probe(1).found);
-  slot(1, 0).best_move = code(king, 67);
-  r = probe(1);
-  ASSERT_TRUE(r.found);
-  EXPECT_EQ(r.pn, PN_INFINITE);
-  // The attacker's moves do not fit the defender's table.
-  slot(1, 0).best_move = code(86, 67);
-  EXPECT_FALSE(probe(1).found);
-  // A defender's drop interposes: it stands in a line with the king.
   position("Gp");
-  slot(1, 0).best_move = code(97, 50);
-  EXPECT_FALSE(probe(1).found);
-  slot(1, 0).best_move = code(97, 58);
-  EXPECT_TRUE(probe(1).found);
-
+  const int king = 76;  // 5a, the only piece on the board
+  put(0, 0, board.board_key.hi, ONE_GOLD, 0, 0, PN_INFINITE, 3);
+  put(1, 0, board.board_key.hi, ONE_GOLD, 0, PN_INFINITE, 0, 5);
+  const struct {
+    int side;
+    MoveCode move;
+    bool taken;
+  } cases[] = {
+      {0, code(40, 41), false},    // no piece on 40
+      {0, code(86, king), false},  // a drop onto the king
+      {0, code(86, 40), false},    // a drop that gives no check
+      {0, code(86, 67), true},     // a gold drop that checks
+      {1, code(king, 40), false},  // the king does not fly
+      {1, code(king, 67), true},   // but steps
+      {1, code(86, 67), false},    // the attacker's drop in the defender's table
+      {1, code(97, 50), false},    // a defender's drop out of line with the king
+      {1, code(97, 58), true},     // an interposition
+  };
+  for (const auto& c : cases) {
+    slot(c.side, 0).best_move = c.move;
+    EXPECT_EQ(probe(c.side).found, c.taken) << c.side << " " << c.move;
+  }
   // A caller that has the position in the key only gets every match.
   slot(0, 0).best_move = code(40, 41);
   probe_off_board = 1;
-  r = probe(0);
+  EXPECT_TRUE(probe(0).found);
   probe_off_board = 0;
-  ASSERT_TRUE(r.found);
-  EXPECT_EQ(r.pn, 0);
 }
 
 TEST_F(TtTest, NoMateAndPathEntriesAnswerAtOnce) {
