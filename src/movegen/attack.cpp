@@ -13,13 +13,6 @@ constexpr unsigned WALK_CAPTURERS = 2;
 constexpr unsigned WALK_XRAY = 4;
 constexpr unsigned WALK_SKIP_PINNED = 8;
 
-// Square of the defender king, or -1 when slot 0 holds no king (a stale slot
-// must neither be walked nor match any reached square).
-int defender_king_square() {
-  const int k = board.piece_lists[OWNER_DEFENDER][0];
-  return board.pieces[k] == KING && board.owners[k] == OWNER_DEFENDER ? k : -1;
-}
-
 bool side_has_king(int side) {
   return side == OWNER_ATTACKER ? board.attacker_has_king != 0 : defender_king_square() >= 0;
 }
@@ -149,6 +142,11 @@ constexpr uint32_t DIAGONAL_BITS = ATTACK_BIT[BISHOP] | ATTACK_BIT[HORSE];
 constexpr uint32_t ORTHOGONAL_BITS = ATTACK_BIT[ROOK] | ATTACK_BIT[DRAGON];
 
 }  // namespace
+
+int defender_king_square() {
+  const int k = board.piece_lists[OWNER_DEFENDER][0];
+  return board.pieces[k] == KING && board.owners[k] == OWNER_DEFENDER ? k : -1;
+}
 
 void build_attack_map(int side, AttackMap map, unsigned marking) {
   if (side == OWNER_ATTACKER && (marking & MARK_CHECK) != 0) {

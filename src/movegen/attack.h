@@ -7,6 +7,10 @@
 #include "movegen/gen_context.h"
 #include "movegen/step_tables.h"
 
+// Square of the defender king, or -1 when slot 0 holds no king (a stale slot
+// must neither be walked nor match any reached square).
+int defender_king_square();
+
 // Optional markings of build_attack_map, combined with |.
 //  MARK_CHECK: with the attacker map (side 0), clears block_squares, resets
 //    checker_square to -1 and marks the check on the defender king: a slider

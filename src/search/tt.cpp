@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <limits>
 
+#include "movegen/attack.h"
 #include "movegen/gen_context.h"
 #include "movegen/move_list.h"
 #include "platform/platform.h"
@@ -119,8 +120,8 @@ bool move_fits(int side, MoveCode move) {
   if (from < SQUARES) return board.owners[from] == side && board.owners[to] != side && piece_reaches(from, to);
   const int piece = from - HAND_SQUARE_BASE - 15 * side;
   if (piece < PAWN || piece > ROOK || board.pieces[to] != EMPTY) return false;
-  const int king = board.piece_lists[OWNER_DEFENDER][0];
-  if (board.pieces[king] != KING || board.owners[king] != OWNER_DEFENDER) return true;
+  const int king = defender_king_square();
+  if (king < 0) return true;
   if (side == OWNER_ATTACKER) return would_reach(side, piece, to, king);
   return would_reach(side, ROOK, to, king) || would_reach(side, BISHOP, to, king);
 }
