@@ -4,6 +4,8 @@
 // out of the table look proven when it is not.
 #pragma once
 
+#include <vector>
+
 #include "position/types.h"
 
 // Whether `line` (MoveCodes ended by a value of 0 or below) played from the
@@ -13,3 +15,7 @@
 // (each block taken with a check that leaves the same situation again).
 // The board is left exactly as it was.
 bool line_mates(const MoveCode* line);
+
+// The defender's legal moves on the board's position, each promotion a move
+// of its own: board moves first, then drops, in a fixed order.
+void legal_defender_moves(std::vector<MoveCode>& moves);

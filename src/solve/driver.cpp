@@ -166,7 +166,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
   rebuild_derived_state();
   board.ply = 0;
   board.depth = 1;
-  root_proven_at_start = root_proven_in_table() ? 1 : 0;
+  root_proven_at_start = !inner_solve && root_proven_in_table() ? 1 : 0;
   after_mark = previous_mode == MARK ? 1 : 0;
   store_proof_hands = after_mark ? 0 : 1;
   previous_mode = mode;
@@ -322,7 +322,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
   }
   if (pn != 0) write_progress(FINAL);
   if (recorded_mate && shortest_state != SHORTEST_PROVEN) shortest_state = SHORTEST_OPEN;
-  if (recorded_mate && !answer_rejected)
+  if (recorded_mate && !answer_rejected && !inner_solve)
     std::fputs(shortest_state == SHORTEST_PROVEN ? PROVEN_SHORTEST_LINE : NOT_PROVEN_SHORTEST_LINE, stdout);
   minimality_stage = 0;
   if (after_mark) report_alternate_solution(0, pn);

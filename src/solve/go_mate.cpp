@@ -1,5 +1,6 @@
 #include "solve/go_mate.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "movegen/generate.h"
@@ -9,6 +10,7 @@
 #include "solution/alternate.h"
 #include "solution/line.h"
 #include "solve/driver.h"
+#include "solve/main_line.h"
 #include "solve/position_check.h"
 #include "solve/search_state.h"
 #include "usi/options.h"
@@ -30,6 +32,17 @@ void restart_clocks() {
 }
 
 bool alternate_timed_out = false;
+
+// Settling the main line may take as long again as the solve took, at least a
+// second, and never runs past the request's limit. With a fixed stage budget
+// (the bench) only the limit applies, so that node counts do not depend on
+// the clock.
+uint32_t settle_limit(uint32_t time_limit) {
+  if (stage_expansion_budget != 0) return time_limit;
+  const uint64_t spent = platform_time_ms() - limit_start_ms;
+  const uint64_t limit = std::min<uint64_t>(spent + std::max<uint64_t>(spent, 1000), UINT32_MAX);
+  return time_limit != 0 && time_limit < limit ? time_limit : static_cast<uint32_t>(limit);
+}
 
 // Alternate-solution rounds after a mate; returns the answer list to print.
 const MoveCode* run_alternate_rounds(uint32_t limit_ms, const MoveCode* answer) {
@@ -85,6 +98,17 @@ GoMateOutcome solve_go_mate(uint32_t time_limit) {
     answer = run_solver(SOLVE, time_limit);
   }
   if (solve_result != RESULT_MATE) return {solve_result, nullptr, 0, false};
+  // The alternate-solution rounds mark the table's proof of the line that
+  // the solve answered; its main line is settled only without them.
+  if (shortest_state == SHORTEST_PROVEN && !engine_options.alternate_search_enabled) {
+    for (int i = 0; i + 1 < LINE_ARRAY_SIZE; ++i) {
+      main_answer[i] = answer[i];
+      if (answer[i] <= 0) break;
+    }
+    // The inner solves reuse the answer list: the copy is the answer.
+    settle_main_line(main_answer, settle_limit(time_limit));
+    answer = main_answer;
+  }
   if (engine_options.alternate_search_enabled) {
     for (int i = 0; i + 1 < LINE_ARRAY_SIZE; ++i) {
       main_answer[i] = answer[i];

@@ -31,13 +31,16 @@ bool pass_budget_spent() { return refine_pass > 0 && !minimality_stage && expans
 void write_progress(ProgressKind kind) {
   const uint32_t now = platform_time_ms();
   check_limit(now);
-  if (kind != PERIODIC || now - last_report_ms >= 1000) {
+  const bool due = kind != PERIODIC || now - last_report_ms >= 1000;
+  // An inner solve's final lines would show its own position's line as the
+  // answer; its periodic lines keep the front end informed.
+  if (due && (kind == PERIODIC || !inner_solve)) {
     last_report_ms = now;
     const uint32_t elapsed = now - search_start_ms;
     const int32_t hashfull = tt_hashfull();
     std::fputs("info ", stdout);
     // Before the first move at ply 1 there is no current move to show.
-    if (board.move_stack[1].move > 0) {
+    if (board.move_stack[1].move > 0 && !inner_solve) {
       std::fputs("currmove ", stdout);
       print_ply_usi(1);
     }

@@ -9,6 +9,7 @@ uint32_t node_budget = 0;
 int32_t root_threshold = 1;
 int32_t reported_depth = 0;
 int16_t mate_length = 0;
+uint8_t inner_solve = 0;
 uint8_t store_proof_hands = 1;
 uint8_t limit_active = 0;
 uint8_t minimality_stage = 0;

@@ -24,6 +24,10 @@ extern int32_t root_threshold;  // threshold of the current root search
 extern int32_t reported_depth;  // 0 until the first proof, then its threshold
 extern int16_t mate_length;     // moves of the solution read out
 
+// Set while a position inside an answered line is solved as a root: its
+// solve writes no progress lines or info strings, and a proof already in the
+// table is searched again for its least value instead of being answered.
+extern uint8_t inner_solve;
 extern uint8_t store_proof_hands;  // store proofs once more under their proof hand
 extern uint8_t limit_active;       // the mate length limit applies
 // The final stage after the refinement passes: no budgets, and a line cut

@@ -1,0 +1,154 @@
+#include "solve/main_line.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "position/board.h"
+#include "position/make_move.h"
+#include "solution/line.h"
+#include "solution/line_check.h"
+#include "solve/driver.h"
+#include "solve/progress.h"
+#include "solve/search_state.h"
+
+namespace {
+
+Board root_board;
+Board node_board;
+Board reply_board;
+Board scratch_board;
+MoveCode current[LINE_ARRAY_SIZE];
+MoveCode tail[LINE_ARRAY_SIZE];
+
+int line_length(const MoveCode* line) {
+  int n = 0;
+  while (n < MAX_LINE_PLIES && line[n] > 0) ++n;
+  return n;
+}
+
+// Plays the first `count` moves of `line` from the board, the first one the
+// attacker's.
+void play(const MoveCode* line, int count) {
+  for (int k = 0; k < count; ++k) line_make(line_mover(k + 1), line[k], k + 1);
+}
+
+// Plies less two per piece left in the attacker's hand, for `line` played
+// from the board. The board is left as it was.
+int line_value(const MoveCode* line) {
+  scratch_board = board;
+  const int n = line_length(line);
+  play(line, n);
+  const int value = n - 2 * attacker_hand_pieces();
+  board = scratch_board;
+  return value;
+}
+
+// Solves the board's position, attacker to move, as a root down to its least
+// value: `out` gets the mate and `value` its value. False when the least
+// value is not proven.
+bool least_mate(uint32_t limit_ms, MoveCode* out, int& value) {
+  node_board = board;
+  inner_solve = 1;
+  const MoveCode* answer = run_solver(SOLVE, limit_ms);
+  inner_solve = 0;
+  board = node_board;
+  if (solve_result != RESULT_MATE || shortest_state != SHORTEST_PROVEN || answer_rejected) return false;
+  int n = 0;
+  for (; n < MAX_LINE_PLIES && answer[n] > 0; ++n) out[n] = answer[n];
+  out[n] = 0;
+  value = line_value(out);
+  return true;
+}
+
+// With the board before the defender's move `index` of `current`: puts there
+// the first other legal reply whose least value is `needed`, followed by its
+// mate. Board moves come before drops, so that an interposition is the main
+// defence only where nothing else holds out as long.
+bool replace_reply(int index, int needed, uint32_t limit_ms) {
+  std::vector<MoveCode> replies;
+  legal_defender_moves(replies);
+  reply_board = board;
+  for (const MoveCode reply : replies) {
+    if (reply == current[index]) continue;
+    int16_t captured_piece = 0, captured_owner = 0;
+    make_move(OWNER_DEFENDER, move_of(reply), captured_piece, captured_owner);
+    int value = 0;
+    const bool settled = least_mate(limit_ms, tail, value);
+    board = reply_board;
+    if (!settled) return false;
+    if (value != needed) continue;
+    const int n = line_length(tail);
+    if (index + 1 + n > MAX_LINE_PLIES) return false;
+    current[index] = reply;
+    for (int k = 0; k <= n; ++k) current[index + 1 + k] = tail[k];
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool settle_main_line(MoveCode* line, uint32_t limit_ms) {
+  const int length = line_length(line);
+  for (int k = 0; k <= length; ++k) current[k] = k < length ? line[k] : 0;
+  root_board = board;
+  const int value = line_value(current);
+  // The request's own outcome, which the inner solves overwrite.
+  const uint8_t result = solve_result, shortest = shortest_state;
+  const int16_t mates = stage_mates, stop = stop_reason, shown_length = mate_length;
+  const int32_t depth = reported_depth;
+
+  bool changed = false;
+  // Moves past this ply are not known to be the main line's (-1: all are).
+  int unsettled_after = -1;
+  // Position i is the one after i plies; the root's least value is proven.
+  // The defender's move i is the longest resistance once position i is
+  // proven to have the least value that the line's rest has.
+  for (int i = 2; i < line_length(current); i += 2) {
+    board = root_board;
+    play(current, i);
+    int least = 0;
+    if (!least_mate(limit_ms, tail, least) || least > value - i) {
+      unsettled_after = i - 1;
+      break;
+    }
+    if (least == value - i) continue;
+    // A quicker mate follows the defender's move: another reply holds out
+    // as long as the root's value needs.
+    board = root_board;
+    play(current, i - 1);
+    if (!replace_reply(i - 1, value - i, limit_ms)) {
+      unsettled_after = i - 1;
+      break;
+    }
+    changed = true;
+  }
+  board = root_board;
+  solve_result = result;
+  shortest_state = shortest;
+  stage_mates = mates;
+  stop_reason = stop;
+  reported_depth = depth;
+  mate_length = shown_length;
+  answer_rejected = 0;
+  if (changed && (!line_mates(current) || line_value(current) != value)) {
+    // Not a mate of the same value after all: the line stays as it was.
+    changed = false;
+    unsettled_after = 0;
+  }
+  if (!changed && unsettled_after < 0) return false;
+
+  if (unsettled_after >= 0) std::printf("info string The main line is not settled past ply %d.\n", unsettled_after);
+  if (changed) {
+    const int n = line_length(current);
+    for (int k = 0; k < n; ++k) line[k] = current[k];
+    line[n] = -2;
+    play(current, n);
+    mate_length = static_cast<int16_t>(n);
+    write_progress(FINAL_WITH_PV);
+    board = root_board;
+  }
+  // The last info line still tells what the length is.
+  std::fputs(PROVEN_SHORTEST_LINE, stdout);
+  return changed;
+}

@@ -1,0 +1,19 @@
+// The main line of a mate proven shortest. The proof of the least value
+// concerns the root: past some ply the answered line may follow a proof in
+// which the attacker takes longer than it must, and the defender's choices
+// there are then not the longest resistance. Each attacker position of the
+// line is solved again as a root down to its least value; where a tail is
+// longer than that, the defender reply before it is not the longest, and the
+// reply that holds out longest takes its place.
+#pragma once
+
+#include <cstdint>
+
+#include "position/types.h"
+
+// Rewrites `line` (MoveCodes from index 0, ended by a value of 0 or below,
+// with room for LINE_ARRAY_SIZE) from the board's position into a main line
+// of the same value, within the request's limit. A step that cannot be
+// completed (a stop, a least value not proven) ends the rewriting and keeps
+// the line as settled up to there. True when the line changed.
+bool settle_main_line(MoveCode* line, uint32_t limit_ms);
