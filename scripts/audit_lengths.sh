@@ -3,8 +3,10 @@
 # runs the long check over a collection and audits each longer answer.
 #
 #   scripts/audit_lengths.sh BUILD_DIR LIMIT_MS DEPTH FILE [NAME,...]
+#   REPORT=R.tsv scripts/audit_lengths.sh BUILD_DIR - DEPTH FILE   (audits R.tsv)
 #
-# Prints one Markdown row per longer answer: problem, answer, known, reason
+# Prints one Markdown row per longer answer: problem, answer, known, whether
+# the engine proved the length shortest, reason
 # (the deepest ply where the line passes over a shorter mate, or a mate its
 # own leftover rule prefers, or none within DEPTH plies).
 set -uo pipefail
@@ -15,14 +17,19 @@ if [ $# -lt 4 ]; then
 fi
 build=$1 limit=$2 depth=$3 file=$4
 only=${5:+--only $5}
-report=$(mktemp)
-trap 'rm -f "$report"' EXIT
-# shellcheck disable=SC2086
-nice -n 19 "$build/bench/long_check" "$build/kestrane" --hash "${HASH:-256}" --limit "$limit" $only \
-  --report "$report" "$file" >&2
+if [ -n "${REPORT:-}" ]; then
+  # The report of a long check already run (REPORT=R.tsv): audited as it is.
+  report=$REPORT
+else
+  report=$(mktemp)
+  trap 'rm -f "$report"' EXIT
+  # shellcheck disable=SC2086
+  nice -n 19 "$build/bench/long_check" "$build/kestrane" --hash "${HASH:-256}" --limit "$limit" $only \
+    --report "$report" "$file" >&2
+fi
 
-echo "| problem | answer | known | reason |"
-echo "|---|---:|---:|---|"
+echo "| problem | answer | known | length | reason |"
+echo "|---|---:|---:|---|---|"
 tail -n +2 "$report" | awk -F'\t' -v OFS='\t' '{for (i = 1; i <= NF; i++) if ($i == "") $i = "-"; print}' |
   while IFS=$'\t' read -r name result length known verdict ms detail line; do
   [ "$verdict" = "longer" ] || continue
@@ -42,5 +49,6 @@ tail -n +2 "$report" | awk -F'\t' -v OFS='\t' '{for (i = 1; i <= NF; i++) if ($i
       reason="no shorter mate within $depth plies of any attacker move"
     fi
   fi
-  echo "| $name | $length | $known | $reason |"
+  proof=$(echo "$detail" | grep -o 'not proven shortest\|proven shortest' | head -1)
+  echo "| $name | $length | $known | ${proof:--} | $reason |"
 done
