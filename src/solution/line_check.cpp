@@ -193,7 +193,7 @@ void legal_defender_moves(std::vector<MoveCode>& moves) {
   defender_moves(replies);
   moves.clear();
   for (const Move m : replies) {
-    const MoveCode code = static_cast<MoveCode>(m.from * 256 + m.to);
+    const MoveCode code = move_code(m);
     if (move_playable(OWNER_DEFENDER, code)) moves.push_back(code);
     const MoveCode promoted = static_cast<MoveCode>(code + PROMOTION_BIT);
     if (m.from < SQUARES && move_playable(OWNER_DEFENDER, promoted)) moves.push_back(promoted);

@@ -98,23 +98,19 @@ GoMateOutcome solve_go_mate(uint32_t time_limit) {
     answer = run_solver(SOLVE, time_limit);
   }
   if (solve_result != RESULT_MATE) return {solve_result, nullptr, 0, false};
-  // The alternate-solution rounds mark the table's proof of the line that
-  // the solve answered; its main line is settled only without them.
-  if (shortest_state == SHORTEST_PROVEN && !engine_options.alternate_search_enabled) {
-    for (int i = 0; i + 1 < LINE_ARRAY_SIZE; ++i) {
-      main_answer[i] = answer[i];
-      if (answer[i] <= 0) break;
-    }
-    // The inner solves reuse the answer list: the copy is the answer.
-    settle_main_line(main_answer, settle_limit(time_limit));
-    answer = main_answer;
+  // Settling and the alternate-solution rounds reuse the answer list: the
+  // copy is the answer.
+  for (int i = 0; i + 1 < LINE_ARRAY_SIZE; ++i) {
+    main_answer[i] = answer[i];
+    if (answer[i] <= 0) break;
   }
+  answer = main_answer;
   if (engine_options.alternate_search_enabled) {
-    for (int i = 0; i + 1 < LINE_ARRAY_SIZE; ++i) {
-      main_answer[i] = answer[i];
-      if (answer[i] <= 0) break;
-    }
     answer = run_alternate_rounds(time_limit, main_answer);
+  } else if (shortest_state == SHORTEST_PROVEN) {
+    // Not with the rounds: they mark the table's proof of the line that the
+    // solve answered.
+    settle_main_line(main_answer, settle_limit(time_limit));
   }
   return {RESULT_MATE, answer, first_alternate_ply, alternate_timed_out};
 }
