@@ -8,9 +8,10 @@
 // legal checks and all of the defender's legal replies, 1, 3, ... up to N
 // plies, and prints the shortest strict mate found with its first move, or
 // that none exists within N. A mate by pawn drop is no mate, and every
-// interposition counts, so "none within N" also rules out every mate of
-// value N or less by the engine's measure (plies less two per piece left,
-// futile pairs not counted), while a mate found is a real one.
+// interposition counts. A mate of N plies or fewer has a value of N or less
+// by the engine's measure (plies less two per piece left, futile pairs not
+// counted), so where the engine proves that no mate has a value below V, no
+// strict mate may exist within V - 2 plies; a mate found is a real one.
 //
 // Unlike the brute force of line_audit it remembers results per position:
 // "no mate within d" and "mate in d" hold on every path to a position (a
