@@ -364,6 +364,8 @@ Solved solve(const Problem& p, uint32_t limit_ms, bool fresh) {
   s.nodes = nodes;
   s.ms = std::chrono::duration<double, std::milli>(stop - start).count();
   s.line = answer_text(s.outcome.result == RESULT_MATE ? s.outcome.answer : nullptr, s.length);
+  // As the engine does once the answer is out.
+  tt_retire_refinement();
   return s;
 }
 

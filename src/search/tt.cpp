@@ -35,6 +35,9 @@ int32_t hashfull_max = 0;
 
 namespace {
 
+// Non-proofs written by refinement passes and stages since the last sweep.
+uint32_t refine_stores = 0;
+
 enum ProbeKind { KIND_NONE, KIND_UNKNOWN, KIND_PROOF, KIND_DISPROOF };
 
 // Block for one table of `entries` home slots; 0 when the size does not fit
@@ -202,10 +205,15 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
     for (int i = 0; i <= PROBE_LIMIT; ++i) {
       const TtEntry& e = table[home + i];
       int64_t cost = 0;
-      if (e.flags & TT_ON_PATH) cost += 3000;
-      if (e.flags & TT_PAWN_DROP_MATE) cost += 500;
-      if (e.flags & TT_NOMATE) cost += 2000;
-      cost += e.pn != 0 ? e.pn : e.length + 1000;
+      // Invisible before a refinement pass (the probe skips them), so
+      // another request's leftovers go first.
+      if (refine_pass == 0 && (e.flags & TT_REFINE) && e.pn != 0) cost = -1;
+      else if (e.flags & TT_ON_PATH) cost += 3000;
+      if (cost >= 0) {
+        if (e.flags & TT_PAWN_DROP_MATE) cost += 500;
+        if (e.flags & TT_NOMATE) cost += 2000;
+        cost += e.pn != 0 ? e.pn : e.length + 1000;
+      }
       if (cost < best_cost) {
         best_cost = cost;
         slot = &table[home + i];
@@ -225,7 +233,10 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
   // flags describe another one.
   if (r == 1 && pn != 0) flags |= old_flags & TT_PAWN_DROP_MATE;
   if (r == 1) flags |= old_flags & TT_FUTILE;
-  if (refine_pass > 0 && pn != 0) flags |= TT_REFINE;
+  if (refine_pass > 0 && pn != 0) {
+    flags |= TT_REFINE;
+    ++refine_stores;
+  }
   slot->check_word = check_word;
   slot->flags = flags;
   slot->best_move = move;
@@ -257,6 +268,7 @@ bool allocate_both(uint32_t entries) {
   tt_tables[0] = static_cast<TtEntry*>(attacker);
   tt_tables[1] = static_cast<TtEntry*>(defender);
   tt_slots = entries;
+  refine_stores = 0;  // empty tables hold no leftovers
   return true;
 }
 
@@ -301,6 +313,21 @@ void tt_release() {
   platform_free(tt_tables[1]);
   tt_tables[0] = tt_tables[1] = nullptr;
   tt_slots = 0;
+}
+
+void tt_retire_refinement() {
+  // The sweep reads both tables (about 0.1 s at 256 MB), so it waits until
+  // the leftovers since the last one could fill an eighth of a table.
+  if (!tt_ready() || refine_stores <= tt_slots / 8) return;
+  refine_stores = 0;
+  for (TtEntry* table : tt_tables) {
+    for (uint32_t i = 0; i < tt_slots + PROBE_LIMIT; ++i) {
+      TtEntry& e = table[i];
+      if ((e.flags & (TT_USED | TT_REFINE)) != (TT_USED | TT_REFINE) || e.pn == 0) continue;
+      e.flags &= ~TT_ON_PATH;
+      e.pn = e.dn = 1;
+    }
+  }
 }
 
 bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out, int32_t& dn_out) {

@@ -115,6 +115,13 @@ void tt_renew();
 // assume another defender's hand and would answer for another problem, so a
 // change starts both tables afresh, at the size they have.
 void tt_bind_out_of_play(uint64_t signature);
+// After a request: the refinement passes' and the stage's non-proofs hold
+// numbers and bounded disproofs under that request's limits and path keys,
+// of no use to the next one, and a bounded disproof would otherwise be the
+// last entry evicted. They become plain numbers (1, 1), the first to go.
+// Skipped until such entries since the last sweep could fill an eighth of a
+// table.
+void tt_retire_refinement();
 
 // Looks up the current position in the table of `side`. Always sets
 // hand_out to attacker_hand first (plus flags gathered on the way); when

@@ -115,8 +115,9 @@ GoMateOutcome solve_go_mate(uint32_t time_limit) {
   return {RESULT_MATE, answer, first_alternate_ply, alternate_timed_out};
 }
 
-void run_go_mate(uint32_t time_limit) {
-  const GoMateOutcome outcome = solve_go_mate(time_limit);
+namespace {
+
+void print_answer(const GoMateOutcome& outcome) {
   if (outcome.result == RESULT_TIMEOUT) {
     std::fputs("checkmate timeout\n", stdout);
     return;
@@ -131,4 +132,13 @@ void run_go_mate(uint32_t time_limit) {
     print_move_usi(outcome.answer[i]);
   }
   std::fputs("\n", stdout);
+}
+
+}  // namespace
+
+void run_go_mate(uint32_t time_limit) {
+  print_answer(solve_go_mate(time_limit));
+  // The front end has its answer before the table is tidied for the next.
+  std::fflush(stdout);
+  tt_retire_refinement();
 }

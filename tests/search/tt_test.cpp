@@ -423,6 +423,31 @@ TEST_F(TtTest, StageEntriesByPliesLeft) {
   }
 }
 
+TEST_F(TtTest, RetiredRefinementEntriesAreNumbersButProofsStay) {
+  // A stage's bounded disproof and a proof of the same request.
+  position("2G");
+  refine_pass = 1;
+  minimality_stage = 1;
+  length_limit = 11;
+  board.ply = 4;
+  ASSERT_EQ(tt_store_result(0, TWO_GOLDS, PN_INFINITE, 0, 0), 1);
+  position("S");
+  proof_len = 3;
+  ASSERT_EQ(tt_store_result(0, ONE_SILVER, 0, PN_INFINITE, code(86, 68)), 1);
+  position("2G");
+  board.ply = 4;
+  ASSERT_EQ(probe(0).dn, 0);
+  // Few such stores: the sweep is skipped and the disproof still answers.
+  tt_retire_refinement();
+  ASSERT_EQ(probe(0).dn, 0);
+  for (uint32_t i = 0; i <= SLOTS / 8; ++i) ASSERT_EQ(tt_store_result(0, TWO_GOLDS, PN_INFINITE, 0, 0), 1);
+  tt_retire_refinement();
+  const ProbeResult r = probe(0);
+  EXPECT_TRUE(r.found && r.pn == 1 && r.dn == 1);
+  position("S");
+  EXPECT_EQ(probe(0).pn, 0);
+}
+
 TEST_F(TtTest, ProbeRunCoversFiftyOneSlots) {
   position("G");
   for (int i = 0; i < PROBE_LIMIT; ++i) put_other(0, i, 100);
@@ -630,6 +655,8 @@ INSTANTIATE_TEST_SUITE_P(
         EvictionCase{"PawnDropMateWeighs500", 1, TT_PAWN_DROP_MATE, 0, 500, 0, 0, false},
         EvictionCase{"ProofCostsLengthPlus1000", 0, 0, 5, 1004, 0, 0, false},
         EvictionCase{"ProofTie", 0, 0, 5, 1005, 0, 0, true},
+        // Before any refinement pass, a pass's entry is invisible: it goes first.
+        EvictionCase{"RefinementLeftoverBeforeAPass", PN_INFINITE, TT_REFINE, 5, 1, 0, 0, true},
         // 32700 + 5500 is beyond 16 bits and must still count as dear.
         EvictionCase{"CostAbove16Bits", 32700, TT_ON_PATH | TT_PAWN_DROP_MATE | TT_NOMATE, 0, 30000, 0, 0,
                      false}),
