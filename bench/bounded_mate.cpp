@@ -60,17 +60,36 @@ std::vector<MoveCode> checks_of(const Position& pos) {
   return checks;
 }
 
+// What the table knows of `key` within `plies`: 1 a mate, 0 none, -1 nothing;
+// `move` gets the slot's move.
+int recall(uint64_t key, int plies, MoveCode& move) {
+  const Slot& s = slot_of(key);
+  move = s.key == key ? s.move : 0;
+  if (s.key != key) return -1;
+  if (s.mate_in != 0 && s.mate_in <= plies) return 1;
+  return s.no_mate_within >= plies ? 0 : -1;
+}
+
+// Records the answer within `plies`, with the mating check or the refuting
+// reply when there is one.
+void remember(uint64_t key, int plies, bool mate, MoveCode move) {
+  Slot& s = slot_of(key);
+  if (s.key != key) s = Slot{key, 0, 0, 0};
+  const auto d = static_cast<uint8_t>(plies);
+  if (mate && (s.mate_in == 0 || s.mate_in > d)) s.mate_in = d;
+  if (!mate && s.no_mate_within < d) s.no_mate_within = d;
+  if (move != 0) s.move = move;
+}
+
 bool attacker_mates(const Position& pos, int plies);
 
 // After the attacker's check `last`: mated now, or mated within `plies`.
 bool defender_loses(const Position& pos, int plies, MoveCode last) {
   ++table->nodes;
   const uint64_t key = position_key(pos, 1);
-  Slot* s = &slot_of(key);
-  if (s->key == key) {
-    if (s->mate_in != 0 && s->mate_in <= plies) return true;
-    if (s->no_mate_within >= plies) return false;
-  }
+  MoveCode hint = 0;
+  const int known = recall(key, plies, hint);
+  if (known >= 0) return known == 1;
   const std::vector<MoveCode> replies = replies_of(pos, 1);
   bool lost = true;
   MoveCode refutation = 0;
@@ -81,7 +100,6 @@ bool defender_loses(const Position& pos, int plies, MoveCode last) {
   } else {
     // The reply that refuted a shallower search first; only a listed reply,
     // in case of a key shared with another position.
-    const MoveCode hint = s->key == key ? s->move : 0;
     std::vector<MoveCode> order;
     for (MoveCode r : replies)
       if (r == hint) order.push_back(r);
@@ -95,14 +113,7 @@ bool defender_loses(const Position& pos, int plies, MoveCode last) {
       }
     }
   }
-  s = &slot_of(key);  // the table may have moved the slot's content on
-  if (s->key != key) *s = Slot{key, 0, 0, 0};
-  if (lost) {
-    if (s->mate_in == 0 || s->mate_in > plies) s->mate_in = static_cast<uint8_t>(plies);
-  } else {
-    if (s->no_mate_within < plies) s->no_mate_within = static_cast<uint8_t>(plies);
-    s->move = refutation;
-  }
+  remember(key, plies, lost, refutation);
   return lost;
 }
 
@@ -111,11 +122,9 @@ bool attacker_mates(const Position& pos, int plies) {
   ++table->nodes;
   if (plies < 1) return false;
   const uint64_t key = position_key(pos, 0);
-  Slot* s = &slot_of(key);
-  if (s->key == key) {
-    if (s->mate_in != 0 && s->mate_in <= plies) return true;
-    if (s->no_mate_within >= plies) return false;
-  }
+  MoveCode move = 0;
+  const int known = recall(key, plies, move);
+  if (known >= 0) return known == 1;
   MoveCode mating = 0;
   for (MoveCode check : checks_of(pos)) {
     if (defender_loses(rules_reference::after(pos, 0, check), plies - 1, check)) {
@@ -123,14 +132,7 @@ bool attacker_mates(const Position& pos, int plies) {
       break;
     }
   }
-  s = &slot_of(key);
-  if (s->key != key) *s = Slot{key, 0, 0, 0};
-  if (mating != 0) {
-    if (s->mate_in == 0 || s->mate_in > plies) s->mate_in = static_cast<uint8_t>(plies);
-    s->move = mating;
-  } else if (s->no_mate_within < plies) {
-    s->no_mate_within = static_cast<uint8_t>(plies);
-  }
+  remember(key, plies, mating != 0, mating);
   return mating != 0;
 }
 

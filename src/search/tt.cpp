@@ -40,6 +40,20 @@ uint32_t refine_stores = 0;
 
 enum ProbeKind { KIND_NONE, KIND_UNKNOWN, KIND_PROOF, KIND_DISPROOF };
 
+// A non-proof of a refinement pass or of the stage.
+bool refinement_entry(const TtEntry& e) { return (e.flags & TT_REFINE) && e.pn != 0; }
+
+// What evicting the entry would lose. Before a refinement pass the probe
+// skips refinement entries, so another request's leftovers go first.
+int64_t eviction_cost(const TtEntry& e) {
+  if (refine_pass == 0 && refinement_entry(e)) return -1;
+  int64_t cost = 0;
+  if (e.flags & TT_ON_PATH) cost += 3000;
+  if (e.flags & TT_PAWN_DROP_MATE) cost += 500;
+  if (e.flags & TT_NOMATE) cost += 2000;
+  return cost + (e.pn != 0 ? e.pn : e.length + 1000);
+}
+
 // Block for one table of `entries` home slots; 0 when the size does not fit
 // a size_t, which then counts as a failed allocation.
 std::size_t table_bytes(uint32_t entries) {
@@ -203,17 +217,7 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
     uint32_t home = home_slot();
     int64_t best_cost = std::numeric_limits<int64_t>::max();
     for (int i = 0; i <= PROBE_LIMIT; ++i) {
-      const TtEntry& e = table[home + i];
-      int64_t cost = 0;
-      // Invisible before a refinement pass (the probe skips them), so
-      // another request's leftovers go first.
-      if (refine_pass == 0 && (e.flags & TT_REFINE) && e.pn != 0) cost = -1;
-      else if (e.flags & TT_ON_PATH) cost += 3000;
-      if (cost >= 0) {
-        if (e.flags & TT_PAWN_DROP_MATE) cost += 500;
-        if (e.flags & TT_NOMATE) cost += 2000;
-        cost += e.pn != 0 ? e.pn : e.length + 1000;
-      }
+      const int64_t cost = eviction_cost(table[home + i]);
       if (cost < best_cost) {
         best_cost = cost;
         slot = &table[home + i];
@@ -323,7 +327,7 @@ void tt_retire_refinement() {
   for (TtEntry* table : tt_tables) {
     for (uint32_t i = 0; i < tt_slots + PROBE_LIMIT; ++i) {
       TtEntry& e = table[i];
-      if ((e.flags & (TT_USED | TT_REFINE)) != (TT_USED | TT_REFINE) || e.pn == 0) continue;
+      if (!(e.flags & TT_USED) || !refinement_entry(e)) continue;
       e.flags &= ~TT_ON_PATH;
       e.pn = e.dn = 1;
     }
@@ -353,7 +357,7 @@ bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out
     if (!matches_position(e, stage_word)) continue;
     if (!probe_off_board && !move_fits(side, e.best_move)) continue;
     // Provisional results of a refinement pass mean nothing before it.
-    if (refine_pass == 0 && (e.flags & TT_REFINE) && e.pn != 0) continue;
+    if (refine_pass == 0 && refinement_entry(e)) continue;
     const bool bounded = bounded_disproof(e);
     if (bounded && e.length < plies_left()) continue;
     const uint32_t stored = e.flags & TT_HAND_MASK;
