@@ -1,8 +1,10 @@
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "search/tt.h"
 #include "solve/driver.h"
 #include "solve/search_state.h"
 #include "support/gen_helpers.h"
@@ -142,3 +144,40 @@ TEST_F(ShortestMate, StageBudgetEndsTheStageLikeAStop) {
 
 }  // namespace
 
+
+namespace {
+
+// Entries of both tables with the refinement flag: {non-proofs, bounded disproofs}.
+std::pair<int, int> refinement_entries() {
+  std::pair<int, int> count{0, 0};
+  for (TtEntry* table : tt_tables)
+    for (uint32_t i = 0; i < tt_slots + PROBE_LIMIT; ++i) {
+      const TtEntry& e = table[i];
+      if (!(e.flags & TT_USED) || !(e.flags & TT_REFINE) || e.pn == 0) continue;
+      ++count.first;
+      if (e.pn >= PN_INFINITE) ++count.second;
+    }
+  return count;
+}
+
+TEST_F(ShortestMate, LeftoversOfASolveAreRetiredAndTheNextSolveAnswersAlike) {
+  // A small table, so that one solve's stage fills more than an eighth of it.
+  fresh_search_tables(1u << 10);
+  const char* sfen = "6B2/7P1/8k/6L2/8G/6N2/9/9/9 b P2rb3g4s3n3l16p 1";
+  std::string out;
+  const std::vector<MoveCode> first = solve(sfen, out);
+  ASSERT_EQ(shortest_state, SHORTEST_PROVEN);
+  const std::pair<int, int> before = refinement_entries();
+  ASSERT_GT(before.second, 0);
+  tt_retire_refinement();
+  const std::pair<int, int> after = refinement_entries();
+  EXPECT_EQ(after.first, before.first);  // kept, as plain numbers
+  EXPECT_EQ(after.second, 0);
+  // The proofs stay: the next request answers the same line from the table.
+  reset_search_counters();
+  previous_mode = MODE_NONE;
+  EXPECT_EQ(solve(sfen, out), first);
+  EXPECT_EQ(solve_result, RESULT_MATE);
+}
+
+}  // namespace
