@@ -108,6 +108,7 @@ int probe_check(int from, int to) {
       return push_entry(from, to, length);
     }
     if (probe_flags & TT_PAWN_DROP_MATE) drop_mate_seen = 1;
+    if (child_pn >= PN_INFINITE) child_dependency = tt_dependency;
     if (on_path_here) {
       // The check leads back to a position on the path: it fails here.
       const int at = repeated_ply();

@@ -159,6 +159,7 @@ int probe_evasion(int from, int to) {
 
     if (len < node_len) node_len = len;
     if ((probe_flags & TT_PAWN_DROP_MATE) != 0) drop_mate_seen = 1;
+    if (child_pn >= PN_INFINITE) child_dependency = tt_dependency;
 
     if (on_path_here) {
       // Back to a position on the path: the defender escapes by repetition,

@@ -8,6 +8,7 @@
 #include "search/node_search.h"
 #include "search/search_util.h"
 #include "search/tt.h"
+#include "solution/line.h"
 #include "solve/progress.h"
 #include "solve/search_state.h"
 
@@ -21,6 +22,14 @@ void repetition_answer(int at, int32_t th, int32_t& pn_out, int32_t& dn_out) {
 
 int32_t storable_pn(int32_t pn, int16_t dependency) {
   return pn >= PN_INFINITE && dependency < board.ply ? 1 : pn;
+}
+
+void keep_path_disproof(int side, uint32_t hand, int16_t dependency, MoveCode move) {
+  // The stage's disproofs hold for its length limit, and those of a futile
+  // trial or of the alternate-solution rounds for a changed problem: none of
+  // them is a disproof of the position on this path.
+  if (minimality_stage || trial_drop_piece != 0 || after_mark || store_under_path_key) return;
+  tt_store_path_disproof(side, board.attacker_hand | (hand & TT_PAWN_DROP_MATE), dependency, move);
 }
 
 bool node_entry_check() {
@@ -84,6 +93,7 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
       repetition_answer(repeated_ply(), th, pn_out, dn_out);
       return 1;
     }
+    if (pn_out >= PN_INFINITE) disproof_dependency = tt_dependency;
     if (pn_out >= th || (th_dn < PN_INFINITE && dn_out >= th_dn)) return sat16(proof_len + 1);
     ++reexpansions;
   }
@@ -111,6 +121,8 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
   hand_out = proof_hand | (drop_mate_seen ? TT_PAWN_DROP_MATE : 0u);
   pn_out = rest_min_pn;
   dn_out = rest_dn_sum;
+  // The searches below generate their own moves into the same accumulators.
+  const int16_t left_out_dependency = rest_dependency;
   ++expansions;
   int best_result = node_len;
   MoveCode best_move = node_best_move;
@@ -155,6 +167,11 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
         child_th = th;  // a futile recapture gets the whole threshold
       } else if (child_th < 1) {
         child_th = 1;
+      } else {
+        // A quarter more than the second best: the search goes deeper before
+        // it turns to a sibling, instead of see-sawing between checks of
+        // nearly equal numbers (and around cycles of them).
+        child_th = static_cast<int32_t>(std::min<int64_t>(th, int64_t{child_th} + (child_th - 1) / 4));
       }
       make_move(0, entry_move(move_entries[best_index]), captured_piece, captured_owner);
     }
@@ -214,7 +231,7 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
     if (pn_out <= 0) pn_out = 1;
   }
   // Disproven only when every check is; the disproof rests on all of them.
-  int16_t dependency = rest_dependency;
+  int16_t dependency = left_out_dependency;
   if (pn_out >= PN_INFINITE) {
     for (int i = first; i < end; ++i) dependency = std::min(dependency, move_entries[i].dependency);
     if (dependency >= board.ply) dependency = NO_DEPENDENCY;
@@ -240,6 +257,7 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
   const int32_t stored_pn = storable_pn(pn_out, dependency);
   tt_store_result(0, board.attacker_hand | (hand_out & (TT_PAWN_DROP_MATE | TT_FUTILE)), stored_pn,
                   stored_pn == pn_out ? dn_out : 1, best_move);
+  if (stored_pn != pn_out) keep_path_disproof(0, hand_out, dependency, best_move);
   if (proven) {
     if (store_proof_hands && hand_out != board.attacker_hand)
       tt_store(0, hand_out, sat16(proof_len + hand_excess_over_current(hand_out)), 0, dn_out, best_move);

@@ -54,6 +54,27 @@ bool pawn_drop_mates_attacker() {
   return mates;
 }
 
+// The largest proof number among the unproven replies of first..end-1 but
+// `skip`, and how many there are. Replies that transpose into one another
+// share their subtrees, so their numbers are not added up: the node counts
+// the hardest reply and one for each other (weak proof numbers).
+int32_t others_max_pn(int first, int end, int skip, int& count) {
+  int32_t most = 0;
+  count = 0;
+  for (int i = first; i < end; ++i) {
+    if (i == skip || move_entries[i].pn <= 0) continue;
+    ++count;
+    most = std::max(most, move_entries[i].pn);
+  }
+  return most;
+}
+
+int32_t weak_and_pn(int32_t child_pn, int32_t others_most, int others) {
+  if (child_pn >= PN_INFINITE || others_most >= PN_INFINITE) return PN_INFINITE;
+  if (child_pn <= 0) return others == 0 ? 0 : pn_add(others_most, others - 1);
+  return pn_add(std::max(child_pn, others_most), others);
+}
+
 }  // namespace
 
 int leftover_penalty() {
@@ -157,6 +178,7 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
       repetition_answer(repeated_ply(), th, pn_out, dn_out);
       return 1;
     }
+    if (pn_out >= PN_INFINITE) disproof_dependency = tt_dependency;
     if (pn_out >= th || (th_dn < PN_INFINITE && dn_out >= th_dn)) return sat16(proof_len + 1);
     ++reexpansions;
   }
@@ -214,13 +236,21 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
   bool all_futile = true;
   // One disproven reply disproves the node: the one resting least on the path.
   int16_t dependency = 0;
-  pn_out = pn_sum;
+  const bool weak = weak_and_numbers != 0;
+  if (weak) {
+    int others = 0;
+    const int32_t most = others_max_pn(first, end, -1, others);
+    pn_out = others == 0 ? 0 : weak_and_pn(most, 0, others - 1);
+    if (pn_sum >= PN_INFINITE) pn_out = PN_INFINITE;
+  } else {
+    pn_out = pn_sum;
+  }
   const bool dn_limited = th_dn < PN_INFINITE;
   int32_t min_dn = PN_INFINITE;
   if (dn_limited)
     for (int i = first; i < end; ++i)
       if (move_entries[i].pn > 0) min_dn = std::min(min_dn, move_entries[i].dn);
-  if (pn_sum >= th || (dn_limited && pn_sum > 0 && min_dn >= th_dn)) {
+  if (pn_out >= th || (dn_limited && pn_out > 0 && min_dn >= th_dn)) {
     // Fails without search: the easiest escape decides the disproof number.
     int32_t dn = PN_INFINITE;
     best_result = LENGTH_INFINITE;
@@ -270,7 +300,9 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
       }
 
       // 7.3 The threshold left after the other replies' proof numbers.
-      const int32_t c = pn_add(int64_t{p.pn} - pn_out, th);
+      int others = 0;
+      const int32_t others_most = weak ? others_max_pn(h, end, h, others) : 0;
+      const int32_t c = weak ? std::max<int32_t>(1, th - others) : pn_add(int64_t{p.pn} - pn_out, th);
       const int32_t c_dn = dn_limited ? std::min(th_dn, pn_add(second_dn, 1)) : th_dn;
 
       // 7.4 Futile interposition trial: the captured interposer is given
@@ -306,7 +338,10 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
 
       // 7.6
       unmake_move(1, entry_move(p), captured_piece, captured_owner);
-      pn_out = p.pn >= PN_INFINITE ? PN_INFINITE : pn_add(int64_t{p.pn} - c, th);
+      if (weak)
+        pn_out = weak_and_pn(p.pn, others_most, others);
+      else
+        pn_out = p.pn >= PN_INFINITE ? PN_INFINITE : pn_add(int64_t{p.pn} - c, th);
 
       // 7.7 This reply escapes within its threshold: the node fails.
       if (p.pn > 0) {
@@ -394,6 +429,7 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
   if (dependency >= ply) dependency = NO_DEPENDENCY;
   const int32_t stored_pn = storable_pn(pn_out, dependency);
   tt_store_result(1, flags, stored_pn, stored_pn == pn_out ? dn_out : 1, best_move);
+  if (stored_pn != pn_out) keep_path_disproof(1, flags, dependency, best_move);
   if (proven) {
     if (store_proof_hands && hand_out != board.attacker_hand)
       tt_store(1, hand_out, sat16(proof_len + hand_excess(board.attacker_hand, hand_out)), 0, dn_out, best_move);

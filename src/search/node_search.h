@@ -24,6 +24,9 @@ void repetition_answer(int at, int32_t th, int32_t& pn_out, int32_t& dn_out);
 // What a node stores for its result: a disproof that rests on the path
 // above is stored as unknown (pn 1), so that another path searches it anew.
 int32_t storable_pn(int32_t pn, int16_t dependency);
+// Keeps such a disproof for this path (where it holds), unless the search
+// is bounded or changed in a way that makes it no disproof of the position.
+void keep_path_disproof(int side, uint32_t hand, int16_t dependency, MoveCode move);
 
 // Clock, progress line and budget; true when the node must stop at once.
 bool node_entry_check();

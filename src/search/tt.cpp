@@ -18,6 +18,7 @@ uint32_t tt_slots = 0;
 MoveCode tt_hint_move = 0;
 uint8_t on_path_here = 0;
 uint8_t on_path_smaller = 0;
+int16_t tt_dependency = NO_DEPENDENCY;
 
 uint8_t store_under_path_key = 0;
 uint8_t probe_off_board = 0;
@@ -43,6 +44,10 @@ enum ProbeKind { KIND_NONE, KIND_UNKNOWN, KIND_PROOF, KIND_DISPROOF };
 // A non-proof of a refinement pass or of the stage.
 bool refinement_entry(const TtEntry& e) { return (e.flags & TT_REFINE) && e.pn != 0; }
 
+// A disproof that holds on one path only; its length field keeps the ply it
+// rests on.
+bool path_disproof(const TtEntry& e) { return (e.flags & TT_PATH) && e.pn >= PN_INFINITE; }
+
 // What evicting the entry would lose. Before a refinement pass the probe
 // skips refinement entries, so another request's leftovers go first.
 int64_t eviction_cost(const TtEntry& e) {
@@ -51,6 +56,8 @@ int64_t eviction_cost(const TtEntry& e) {
   if (e.flags & TT_ON_PATH) cost += 3000;
   if (e.flags & TT_PAWN_DROP_MATE) cost += 500;
   if (e.flags & TT_NOMATE) cost += 2000;
+  // It answers for one path only: worth about as much as a short proof.
+  if (path_disproof(e)) return cost + 1000;
   return cost + (e.pn != 0 ? e.pn : e.length + 1000);
 }
 
@@ -334,10 +341,22 @@ void tt_retire_refinement() {
   }
 }
 
+void tt_reset_numbers() {
+  if (!tt_ready()) return;
+  for (TtEntry* table : tt_tables) {
+    for (uint32_t i = 0; i < tt_slots + PROBE_LIMIT; ++i) {
+      TtEntry& e = table[i];
+      if (!(e.flags & TT_USED) || (e.flags & TT_ON_PATH) || e.pn == 0 || e.dn == 0 || e.pn >= PN_INFINITE) continue;
+      e.pn = e.dn = 1;
+    }
+  }
+}
+
 bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out, int32_t& dn_out) {
   hand_out = board.attacker_hand;
   on_path_here = 0;
   on_path_smaller = 0;
+  tt_dependency = NO_DEPENDENCY;
   if (tt_slots == 0) return false;
   const TtEntry* run = tt_tables[side] + home_slot();
   if (!(run[0].flags & TT_USED)) return false;
@@ -349,6 +368,10 @@ bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out
   int32_t max_pn = 1;
   int32_t max_dn = 1;
   int max_len = -LENGTH_INFINITE;
+  // A disproof of this path; it answers only after the whole run is read,
+  // since a marker further on may show the position repeating, and a proof
+  // of the position outranks it.
+  const TtEntry* path_hit = nullptr;
 
   const uint32_t stage_word = depth_keyed() ? depth_word() : board.board_key.hi;
   for (int i = 0; i <= PROBE_LIMIT; ++i) {
@@ -371,6 +394,10 @@ bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out
         length_out = LENGTH_INFINITE;
         dn_out = 0;
         return true;
+      }
+      if (path_disproof(e) && e.check_word == board.path_key) {
+        if (!probe_off_board) path_hit = &e;
+        continue;
       }
       if ((e.flags & TT_PATH) && e.check_word == board.path_key) {
         tt_hint_move = e.best_move;
@@ -443,6 +470,14 @@ bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out
     }
   }
 
+  if (path_hit && !on_path_here && kind != KIND_PROOF) {
+    tt_hint_move = drop_not_held(path_hit->best_move) ? 0 : path_hit->best_move;
+    tt_dependency = path_hit->length;
+    pn_out = PN_INFINITE;
+    dn_out = 0;
+    length_out = 0;
+    return true;
+  }
   if (kind == KIND_NONE) return false;
   tt_hint_move = drop_not_held(q->best_move) ? 0 : q->best_move;
   pn_out = kind == KIND_PROOF ? 0 : max_pn;
@@ -494,6 +529,13 @@ int tt_store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn
 
 int tt_store_result(int side, uint32_t flags_in, int32_t pn, int32_t dn, MoveCode move) {
   return store(side, flags_in, proof_len, pn, dn, move, true);
+}
+
+void tt_store_path_disproof(int side, uint32_t flags_in, int16_t dependency, MoveCode move) {
+  const uint8_t saved = store_under_path_key;
+  store_under_path_key = 1;
+  store(side, (flags_in & (TT_HAND_MASK | TT_PAWN_DROP_MATE)) | TT_PATH, dependency, PN_INFINITE, 0, move, false);
+  store_under_path_key = saved;
 }
 
 int hand_excess(uint32_t larger, uint32_t smaller) {

@@ -70,6 +70,10 @@ extern uint32_t tt_slots;
 extern MoveCode tt_hint_move;     // best move of the entry answered (left as is on a miss)
 extern uint8_t on_path_here;      // this position, same or larger hand, is on the path
 extern uint8_t on_path_smaller;   // this position, smaller hand, is on the path
+// For a disproof answered from an entry of this path (see
+// tt_store_path_disproof): the ply of the shallowest position on the path
+// that the disproof rests on; NO_DEPENDENCY for every other answer.
+extern int16_t tt_dependency;
 
 // Set while a caller probes a position that stands in the key only (the
 // board arrays still hold another one): the entries' moves are then not
@@ -123,6 +127,12 @@ void tt_bind_out_of_play(uint64_t signature);
 // table.
 void tt_retire_refinement();
 
+// Every entry that holds numbers only (neither a proof nor a disproof, nor
+// on the path) gets the numbers of a new position. Proof numbers summed over
+// a graph with cycles can reach the cap on a small tree; the next search
+// then starts from fresh numbers with all the table's decisions.
+void tt_reset_numbers();
+
 // Looks up the current position in the table of `side`. Always sets
 // hand_out to attacker_hand first (plus flags gathered on the way); when
 // found, fills hand_out, length_out, pn_out, dn_out and tt_hint_move.
@@ -143,6 +153,14 @@ int tt_store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn
 // Same, with the length taken from proof_len and the on-path release only
 // in refinement passes.
 int tt_store_result(int side, uint32_t flags_in, int32_t pn, int32_t dn, MoveCode move);
+
+// A disproof that rests on positions of the current path from ply
+// `dependency` on (a repetition counts as the attacker's failure only on the
+// path that repeats) holds wherever that path leads here again: it is kept
+// under the path key, and tt_probe answers it only on this very path, with
+// tt_dependency set so that the callers above keep it path-bound in turn.
+// The position's own board-keyed entry stays unknown.
+void tt_store_path_disproof(int side, uint32_t flags_in, int16_t dependency, MoveCode move);
 
 // Twice the number of pieces by which hand `larger` exceeds hand `smaller`,
 // 0 unless `larger` holds every piece of `smaller`. Flag bits are ignored.

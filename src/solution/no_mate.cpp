@@ -27,7 +27,7 @@ void record_no_mate(int side) {
     int32_t pn = 0, dn = 0;
     disproven[u] = u == 1;
     if (tt_probe(side, hand, length, pn, dn)) {
-      if (pn >= PN_INFINITE && !on_path_here) disproven[u] = true;
+      if (pn >= PN_INFINITE && !on_path_here && tt_dependency == NO_DEPENDENCY) disproven[u] = true;
       last_length = length;
       const MoveCode hint = tt_hint_move;
       if (hint != 0) {

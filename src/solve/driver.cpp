@@ -37,6 +37,64 @@ bool stage_restart = false;
 // The recorded line's limit while the stage's proof is verified.
 int16_t length_limit_before_verify = 0;
 
+// The first pass takes turns between two kinds of root search, each with a
+// threshold of its own. A proof-led search has the proof-number threshold
+// only and sums the replies' numbers at defender nodes: it finds mates
+// quickly. A disproof-led search has both thresholds, so that a defender node
+// follows its most promising escape, and counts the hardest reply plus one
+// for each other (summed numbers count a subtree once for each path into
+// it, and around a cycle of transpositions they grow without end). The later
+// passes are proof-led; the stage has both thresholds from the start.
+enum RootKind { PROOF_LED = 0, DISPROOF_LED = 1 };
+int32_t turn_threshold[2] = {1, 1};
+bool turn_capped[2] = {false, false};
+unsigned turn_count = 0;
+int turn_kind = PROOF_LED;
+
+void start_turns() {
+  turn_threshold[PROOF_LED] = turn_threshold[DISPROOF_LED] = 1;
+  turn_capped[PROOF_LED] = turn_capped[DISPROOF_LED] = false;
+  turn_count = 0;
+}
+
+bool taking_turns() { return refine_pass == 0 && !minimality_stage; }
+
+// The kind of the next root search; sets root_threshold for it. The kinds
+// take turns root search by root search (turns by equal expansions were
+// tried: twice the nodes on mates, no gain on the no-mate set).
+int next_root_kind() {
+  if (!taking_turns()) return turn_kind = PROOF_LED;
+  const bool disproof_turn = (turn_count++ & 1) != 0;
+  if (turn_capped[PROOF_LED] || (disproof_turn && !turn_capped[DISPROOF_LED]))
+    turn_kind = DISPROOF_LED;
+  else
+    turn_kind = PROOF_LED;
+  root_threshold = turn_threshold[turn_kind];
+  return turn_kind;
+}
+
+int32_t proof_led_threshold() {
+  return std::max(turn_threshold[PROOF_LED], turn_threshold[DISPROOF_LED]);
+}
+
+// The threshold after a root search that returned `pn`; false when no kind
+// of search can go on (both numbers at their cap).
+bool next_threshold(int32_t pn) {
+  const bool capped = root_threshold >= MAX_ROOT_THRESHOLD || pn >= MAX_ROOT_THRESHOLD;
+  if (!taking_turns()) {
+    if (capped) return false;
+    root_threshold = next_root_threshold(pn);
+    return true;
+  }
+  if (capped && !turn_capped[turn_kind]) {
+    turn_capped[turn_kind] = true;
+    // Summed numbers at their cap would stop the disproof-led search too.
+    if (turn_kind == PROOF_LED) tt_reset_numbers();
+  }
+  turn_threshold[turn_kind] = next_root_threshold(pn);
+  return !(turn_capped[PROOF_LED] && turn_capped[DISPROOF_LED]);
+}
+
 // The stage's root has both thresholds at the top: one search, directed by
 // both numbers, until the root is proven or disproven.
 void restart_root(int32_t& pn) {
@@ -75,6 +133,24 @@ void play_solution(int plies, bool make) {
   } else {
     for (int k = plies; k >= 1; --k) line_unmake(line_mover(k), solution[k], k);
   }
+}
+
+// A mate just verified and recorded is shown at once with its line, so that
+// a front end has it while the search for a shorter one goes on; the answer
+// still comes at the end. The line is played by the rules first: a line that
+// does not mate is never shown.
+void show_recorded_mate() {
+  if (inner_solve || after_mark || root_proven_at_start) return;
+  int n = 0;
+  while (n + 1 < MOVE_STACK_SIZE && stored_solution[n + 1] > 0) ++n;
+  if (n == 0 || stored_solution[n + 1] > 0) return;
+  if (!line_mates(&stored_solution[1])) return;
+  for (int k = 1; k <= n; ++k) line_make(line_mover(k), stored_solution[k], k);
+  const int16_t shown = mate_length;
+  mate_length = static_cast<int16_t>(n);
+  write_progress(FINAL_WITH_PV);
+  mate_length = shown;
+  for (int k = n; k >= 1; --k) line_unmake(line_mover(k), stored_solution[k], k);
 }
 
 // Reads the proven line into `solution` and, when the rules bear it out as a
@@ -189,17 +265,22 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
 
   // C. Iteration.
   int32_t pn = 1, dn = 1;
+  start_turns();
   while (true) {
     uint32_t hand = 0;
     trial_drop_piece = 0;
-    root_value = search_attacker(root_threshold, pn, dn, hand, minimality_stage ? MAX_ROOT_THRESHOLD : PN_INFINITE);
+    const int kind = next_root_kind();
+    weak_and_numbers = kind == DISPROOF_LED ? 1 : 0;
+    const bool both_thresholds = kind == DISPROOF_LED || minimality_stage;
+    root_value = search_attacker(root_threshold, pn, dn, hand, both_thresholds ? MAX_ROOT_THRESHOLD : PN_INFINITE);
+    weak_and_numbers = 0;
     bool finish = false;
 
     if (pn == 0 && stop_reason == STOP_NONE) {
       // C3. Verify the proof.
       solve_result = RESULT_MATE;
       length_limit_before_verify = length_limit;
-      if (refine_pass == 0) repair_limit = static_cast<uint32_t>(root_threshold) + 1;
+      if (refine_pass == 0) repair_limit = static_cast<uint32_t>(proof_led_threshold()) + 1;
       verify_calls = 0;
       int changed = verify_solution(0, pn);
       while (changed != 0) {
@@ -227,7 +308,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
       } else if (pn == 0 && after_mark) {
         finish = true;  // the alternate-solution search stops at its first proof
       } else if (!minimality_stage && refine_pass > MAX_REFINE_PASSES) {
-        if (pn == 0) read_solution(0);
+        if (pn == 0 && read_solution(0) == 1) show_recorded_mate();
         finish = !enter_minimality_stage(pn);
       } else if (pn == 0 && minimality_stage) {
         // A strictly shorter mate: recorded, and the stage starts over below it.
@@ -235,6 +316,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
         read_solution(0);
         if (length_limit < stage_limit) {
           ++stage_mates;
+          show_recorded_mate();
           restart_root(pn);
         } else {
           root_value = restore_solution(0);
@@ -242,8 +324,10 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
         }
       } else if (pn == 0) {
         // C5. A refinement pass for a strictly shorter mate.
-        if (reported_depth == 0) reported_depth = root_threshold;
+        const bool first_proof = reported_depth == 0;
+        if (first_proof) reported_depth = root_threshold;
         const int changed_line = read_solution(0);
+        if (first_proof || changed_line == 1) show_recorded_mate();
         if (refine_pass >= 2 && changed_line != 1) {
           if (stable_once) {
             finish = !enter_minimality_stage(pn);
@@ -297,8 +381,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
         restart_root(pn);
         continue;
       }
-      if (root_threshold >= MAX_ROOT_THRESHOLD || pn >= MAX_ROOT_THRESHOLD) break;
-      root_threshold = next_root_threshold(pn);
+      if (!next_threshold(pn)) break;
       driver_clock_step();
       if (pass_budget_spent()) {
         stop_reason = STOP_BUDGET;

@@ -15,3 +15,4 @@ uint8_t limit_active = 0;
 uint8_t minimality_stage = 0;
 uint8_t stage_shared_numbers = 1;
 uint32_t stage_expansion_budget = 0;
+uint8_t weak_and_numbers = 0;

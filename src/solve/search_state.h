@@ -40,3 +40,6 @@ extern uint8_t stage_shared_numbers;
 // by the engine, which runs the stage until the time limit; the bench sets it
 // so that its counts do not depend on the clock.
 extern uint32_t stage_expansion_budget;
+// Defender nodes count the hardest reply and one for each other instead of
+// the sum of their replies' proof numbers (set by the driver per root search).
+extern uint8_t weak_and_numbers;

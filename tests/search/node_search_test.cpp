@@ -178,8 +178,16 @@ TEST_F(NodeSearch, MateThroughAPositionThatARepetitionDisprovesElsewhere) {
   ASSERT_EQ(pn, PN_INFINITE);
   EXPECT_EQ(disproof_dependency, 0);
   int16_t len;
+  // On this path the table answers the disproof, with the ply it rests on;
+  // reached by another path, X is not disproven.
+  ASSERT_TRUE(tt_probe(0, hand, len, pn, dn));
+  EXPECT_EQ(dn, 0);
+  EXPECT_EQ(tt_dependency, 0);
+  const uint32_t this_path = board.path_key;
+  board.path_key ^= 0x13579BDFu;
   ASSERT_TRUE(tt_probe(0, hand, len, pn, dn));
   EXPECT_NE(dn, 0) << "the path's disproof was stored as X's own";
+  board.path_key = this_path;
   // Leaving the nodes releases their markers, as a node's result does.
   path.undo();
   tt_store(1, board.attacker_hand, 0, 1, 1, 0);
@@ -277,7 +285,7 @@ TEST_F(NodeSearch, FirstPassNodeSignatures) {
   const Case cases[] = {
       {"9/8k/9/8P/9/9/9/9/9 b 2G2r2b2g4s4n4l17p 1", 26, 3},
       {"7gk/9/6P1+P/9/9/9/9/9/9 b GSP2r2b2g3s4n4l15p 1", 157, 15},
-      {"9/9/6n2/8n/6+pl1/7Sn/4+pp1k1/7N1/7s+R b R2B4g2s3l15p 1", 286568, 17},
+      {"9/9/6n2/8n/6+pl1/7Sn/4+pp1k1/7N1/7s+R b R2B4g2s3l15p 1", 289849, 17},
   };
   for (const Case& c : cases) {
     fresh_search_tables(1u << 18);

@@ -778,3 +778,67 @@ TEST_F(TtTest, FillFigureOfASmallTable) {
 }
 
 }  // namespace
+
+namespace {
+
+// A disproof kept for one path answers on that path only, with the ply it
+// rests on; a marker showing the position on the path and a proof of the
+// position both come before it.
+TEST_F(TtTest, PathDisproofAnswersOnItsOwnPathOnly) {
+  position("G");
+  const uint32_t path = board.board_key.hi ^ 0x0F0F0F0Fu;
+  board.path_key = path;
+  tt_store_path_disproof(0, board.attacker_hand, 3, code(86, 66));
+  ProbeResult r = probe(0);
+  ASSERT_TRUE(r.found);
+  EXPECT_EQ(r.pn, PN_INFINITE);
+  EXPECT_EQ(r.dn, 0);
+  EXPECT_EQ(tt_dependency, 3);
+  EXPECT_EQ(tt_hint_move, code(86, 66));
+
+  // Another path to the same position, or the same path with another hand.
+  board.path_key = path ^ 1u;
+  r = probe(0);
+  EXPECT_FALSE(r.found && r.pn >= PN_INFINITE);
+  EXPECT_EQ(tt_dependency, NO_DEPENDENCY);
+  board.path_key = path;
+  position("2G");
+  board.path_key = path;
+  r = probe(0);
+  EXPECT_FALSE(r.found && r.pn >= PN_INFINITE);
+
+  // The position on the path again: the repetition decides, not the entry.
+  position("G");
+  board.path_key = path;
+  put(0, 1, board.board_key.hi, ONE_GOLD | TT_ON_PATH, 0, 7, 0, 0);
+  r = probe(0);
+  EXPECT_EQ(on_path_here, 1);
+  EXPECT_EQ(tt_dependency, NO_DEPENDENCY);
+  slot(0, 1).flags &= ~TT_ON_PATH;
+  slot(0, 1).pn = 0;
+  slot(0, 1).dn = PN_INFINITE;
+  r = probe(0);
+  EXPECT_EQ(r.pn, 0) << "a proof of the position outranks a disproof of one path";
+}
+
+// After the proof-led search's numbers reach their cap, entries that hold
+// numbers only start afresh; decisions and markers stay.
+TEST_F(TtTest, ResetNumbersKeepsDecisions) {
+  position("G");
+  const uint32_t hi = board.board_key.hi;
+  put(0, 0, hi, ONE_GOLD, code(86, 66), PN_SUM_CAP, 17, 4);
+  put(0, 1, hi, ONE_GOLD | TT_NOMATE, 0, PN_INFINITE, 0, 0);
+  put(0, 2, hi, ONE_GOLD, code(86, 68), 0, PN_INFINITE, 3);
+  put(0, 3, hi, ONE_GOLD | TT_ON_PATH, 0, 40, 0, 0);
+  put(1, 0, hi, ONE_GOLD, 0, 900, 900, 0);
+  tt_reset_numbers();
+  EXPECT_EQ(slot(0, 0).pn, 1);
+  EXPECT_EQ(slot(0, 0).dn, 1);
+  EXPECT_EQ(slot(0, 0).best_move, code(86, 66));
+  EXPECT_EQ(slot(0, 1).pn, PN_INFINITE);
+  EXPECT_EQ(slot(0, 2).pn, 0);
+  EXPECT_EQ(slot(0, 3).pn, 40);
+  EXPECT_EQ(slot(1, 0).pn, 1);
+}
+
+}  // namespace

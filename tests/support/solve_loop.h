@@ -1,5 +1,7 @@
 // The first pass of a solve, for tests of the node searches: the root
-// searched with growing thresholds until it is proven or disproven.
+// searched with growing thresholds until it is proven or disproven (the
+// proof-led kind of root search only; the driver takes turns with a
+// disproof-led one).
 #pragma once
 
 #include <string>
