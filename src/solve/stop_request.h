@@ -8,8 +8,9 @@
 
 #include <cstdint>
 
-// A stopped request still runs this long from its start, so that a script
-// that sends a quick problem and "stop" or "quit" together gets its mate.
+// A stopped request still searches this long from its first clock check, so
+// that a script that sends a quick problem and "stop" or "quit" together gets
+// its mate.
 constexpr uint32_t STOP_GRACE_MS = 50;
 
 // Reader side (any thread).
@@ -26,7 +27,8 @@ void record_end_of_input();
 // The request of input line `line_number` starts; 0 for a request that no
 // input line can stop (bench, tests).
 void begin_stoppable_request(uint64_t line_number);
-// Read with the clock: true when the current request is to end now.
+// Read with the clock: true when the current request is to end now. Its
+// first call starts the request's grace.
 bool stop_due(uint32_t now);
 // The current request was ended by a stop, "quit" or the end of input.
 bool request_stopped();

@@ -14,20 +14,24 @@ class StopRequest : public testing::Test {
  protected:
   void SetUp() override {
     reset_stop_requests();
-    search_start_ms = START;
     time_limit_ms = 1000;
   }
   void TearDown() override {
     reset_stop_requests();
     time_limit_ms = 0;
   }
-  // Well past the grace of a request that began at START.
+  // The request's first clock check at START starts its grace; later checks
+  // come well past it.
+  static void begin(uint64_t line_number) {
+    begin_stoppable_request(line_number);
+    stop_due(START);
+  }
   static bool due() { return stop_due(START + STOP_GRACE_MS + 1000); }
 };
 
 TEST_F(StopRequest, AStopEndsTheRequestsBeforeItOnly) {
   // Line 7 is "go mate", line 8 "stop": the running request ends.
-  begin_stoppable_request(7);
+  begin(7);
   EXPECT_FALSE(due());
   record_stop_line(8);
   EXPECT_TRUE(due());
@@ -36,7 +40,7 @@ TEST_F(StopRequest, AStopEndsTheRequestsBeforeItOnly) {
 
   // The stop came after that answer and before the next request (line 9):
   // nothing for it to end there.
-  begin_stoppable_request(9);
+  begin(9);
   EXPECT_FALSE(due());
   EXPECT_FALSE(request_stopped());
 
@@ -52,18 +56,22 @@ TEST_F(StopRequest, AStopEndsTheRequestsBeforeItOnly) {
 TEST_F(StopRequest, ARequestIsGivenItsGraceFirst) {
   begin_stoppable_request(3);
   record_stop_line(4);
+  // The first check starts the grace, however late it comes.
   EXPECT_FALSE(stop_due(START));
   EXPECT_FALSE(stop_due(START + STOP_GRACE_MS - 1));
   EXPECT_FALSE(request_stopped());
   EXPECT_TRUE(stop_due(START + STOP_GRACE_MS));
-  // The clock wraps at 32 bits; the grace is a difference.
-  search_start_ms = 0xFFFFFFF0u;
+  // The clock wraps at 32 bits; the grace is a difference. Each request has
+  // its own.
+  begin_stoppable_request(5);
+  record_stop_line(6);
+  EXPECT_FALSE(stop_due(0xFFFFFFF0u));
   EXPECT_FALSE(stop_due(0xFFFFFFF0u + 20));
   EXPECT_TRUE(stop_due(0xFFFFFFF0u + STOP_GRACE_MS));
 }
 
 TEST_F(StopRequest, EndOfInputEndsOnlyWhatHasNoLimit) {
-  begin_stoppable_request(3);
+  begin(3);
   record_end_of_input();
   EXPECT_FALSE(due());  // a limited request keeps its limit
   time_limit_ms = 0;
@@ -77,7 +85,7 @@ TEST_F(StopRequest, UnnumberedRequestsAreNeverStopped) {
   record_stop_line(100);
   record_end_of_input();
   time_limit_ms = 0;
-  begin_stoppable_request(0);
+  begin(0);
   EXPECT_FALSE(due());
   EXPECT_FALSE(stop_line_taken(0));
 }
