@@ -13,6 +13,7 @@
 #include "solve/main_line.h"
 #include "solve/position_check.h"
 #include "solve/search_state.h"
+#include "solve/stop_request.h"
 #include "usi/options.h"
 
 const char ANSWER_REJECTED_LINE[] =
@@ -138,7 +139,8 @@ void print_answer(const GoMateOutcome& outcome) {
 
 void run_go_mate(uint32_t time_limit) {
   print_answer(solve_go_mate(time_limit));
-  // The front end has its answer before the table is tidied for the next.
+  // The front end has its answer before the table is tidied for the next;
+  // when no request follows, the process is about to end untidied.
   std::fflush(stdout);
-  tt_retire_refinement();
+  if (!no_request_follows()) tt_retire_refinement();
 }

@@ -8,12 +8,15 @@
 #include "movegen/generate.h"
 #include "search/tt.h"
 #include "solve/search_state.h"
+#include "solve/stop_request.h"
 
 namespace {
 
 void check_limit(uint32_t now) {
   if (time_limit_ms != 0 && now - limit_start_ms > time_limit_ms) stop_reason = STOP_TIME;
   if (node_budget != 0 && nodes >= node_budget) stop_reason = STOP_TIME;
+  // A "stop", "quit" or the end of input ends the solve as its limit would.
+  if (stop_due(now)) stop_reason = STOP_TIME;
 }
 
 int32_t nodes_per_second(uint32_t elapsed_ms) {

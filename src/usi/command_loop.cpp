@@ -7,6 +7,7 @@
 #include "position/sfen.h"
 #include "search/tt.h"
 #include "solve/go_mate.h"
+#include "solve/stop_request.h"
 #include "usi/command_queue.h"
 #include "usi/options.h"
 
@@ -166,7 +167,7 @@ static void handle_setup_phase(const std::string& line) {
   }
 }
 
-static void handle_game_phase(const std::string& line) {
+static void handle_game_phase(const std::string& line, uint64_t line_number) {
   if (line_starts_with(line, "position")) {
     if (line_starts_with(line, "position startpos")) {
       write_sorry(SORRY_POSITION_SJIS);
@@ -181,9 +182,11 @@ static void handle_game_phase(const std::string& line) {
   } else if (line_starts_with(line, "go mate")) {
     parse_go_mate(line);
     board.flipped = side_to_move == WHITE ? 1 : 0;
+    begin_stoppable_request(line_number);
     run_go_mate(go_mate_request.unlimited ? 0 : go_mate_request.time_limit_ms);
   } else if (line_starts_with(line, "stop")) {
-    write_sorry(SORRY_STOP_SJIS);
+    // A stop that ended a solve has had its answer: the solve's.
+    if (!stop_line_taken(line_number)) write_sorry(SORRY_STOP_SJIS);
   } else if (line_starts_with(line, "ponderhit")) {
     write_sorry(SORRY_PONDERHIT_SJIS);
   } else if (line_starts_with(line, "gameover")) {
@@ -191,11 +194,11 @@ static void handle_game_phase(const std::string& line) {
   }
 }
 
-void handle_command(const std::string& line) {
+void handle_command(const std::string& line, uint64_t line_number) {
   if (phase == SETUP) {
     handle_setup_phase(line);
   } else {
-    handle_game_phase(line);
+    handle_game_phase(line, line_number);
   }
 }
 
@@ -208,5 +211,12 @@ int usi_main() {
     return -1;
   }
   command_loop_reset();
-  for (;;) handle_command(pop_line());
+  std::string line;
+  uint64_t number = 0;
+  // Every line before "quit" or the end of input is answered first.
+  while (pop_line(line, number)) handle_command(line, number);
+  // Standard output is unbuffered, yet the exit skips every flush: nothing
+  // written may be left behind.
+  std::fflush(stdout);
+  platform_exit(0);
 }

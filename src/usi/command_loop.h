@@ -40,8 +40,10 @@ void parse_go_mate(std::string_view line);
 
 // Resets options, phase, side to move and request to their start values.
 void command_loop_reset();
-// Answers one command line completely.
-void handle_command(const std::string& line);
-// Start-up and the endless loop; returns only with a thread start failure
-// status (-1).
+// Answers one command line completely. `line_number` is the line's place in
+// the input (0 for a line from elsewhere, which no "stop" refers to).
+void handle_command(const std::string& line, uint64_t line_number = 0);
+// Start-up and the loop until "quit" or the end of input, which ends the
+// process with status 0; returns only with a thread start failure status
+// (-1).
 int usi_main();

@@ -3,48 +3,70 @@
 #include <deque>
 
 #include "platform/platform.h"
+#include "solve/stop_request.h"
+#include "usi/command_loop.h"
+
+namespace {
+
+struct QueuedLine {
+  std::string text;
+  uint64_t number;
+  bool end_of_input;
+};
 
 // Lines in arrival order; the reader appends, the command loop takes from the
 // front. Never bounded: a line is neither dropped nor merged.
-using CommandQueue = std::deque<std::string>;
+using CommandQueue = std::deque<QueuedLine>;
 
-static CommandQueue command_queue;
-// Guards command_queue and nothing else; held only for the copy in or out
-// (a waiting pop_line gives it up while it waits).
-static PlatformMutex* queue_lock = nullptr;
+CommandQueue command_queue;
+uint64_t pushed_count = 0;  // under queue_lock
+// Guards command_queue and pushed_count and nothing else; held only for the
+// copy in or out (a waiting pop_line gives it up while it waits).
+PlatformMutex* queue_lock = nullptr;
+
+uint64_t push_entry(const std::string& text, bool end_of_input) {
+  platform_mutex_lock(queue_lock);
+  const uint64_t number = ++pushed_count;
+  command_queue.push_back(QueuedLine{text, number, end_of_input});
+  platform_mutex_unlock(queue_lock);
+  // Wakes an idle command loop at once instead of at its next poll.
+  platform_mutex_notify(queue_lock);
+  return number;
+}
+
+}  // namespace
 
 void queue_create_lock() {
   if (queue_lock == nullptr) queue_lock = platform_mutex_create();
 }
 
-void push_line(const std::string& line) {
-  platform_mutex_lock(queue_lock);
-  command_queue.push_back(line);
-  platform_mutex_unlock(queue_lock);
-  // Wakes an idle command loop at once instead of at its next poll.
-  platform_mutex_notify(queue_lock);
-}
+uint64_t push_line(const std::string& line) { return push_entry(line, false); }
+
+uint64_t push_end_of_input() { return push_entry(std::string(), true); }
 
 bool try_pop_line(std::string& line) {
   platform_mutex_lock(queue_lock);
   bool found = !command_queue.empty();
   if (found) {
-    line = std::move(command_queue.front());
+    found = !command_queue.front().end_of_input;
+    line = std::move(command_queue.front().text);
     command_queue.pop_front();
   }
   platform_mutex_unlock(queue_lock);
   return found;
 }
 
-std::string pop_line() {
+bool pop_line(std::string& line, uint64_t& number) {
   platform_mutex_lock(queue_lock);
   // The reader's notification ends the wait; the poll period is only a
   // fallback, so a missed wake-up costs at most one period.
   while (command_queue.empty()) platform_mutex_wait(queue_lock, POLL_INTERVAL_MS);
-  std::string line = std::move(command_queue.front());
+  QueuedLine entry = std::move(command_queue.front());
   command_queue.pop_front();
   platform_mutex_unlock(queue_lock);
-  return line;
+  line = std::move(entry.text);
+  number = entry.number;
+  return !entry.end_of_input;
 }
 
 bool read_input_line(std::FILE* in, std::string& line) {
@@ -72,13 +94,27 @@ bool read_input_line(std::FILE* in, std::string& line) {
 
 void reader_thread() {
   std::string line;
-  // End of input ends the process like "quit": nobody is left to send
-  // commands, and reading on would only spin on the closed stream.
+  bool quit = false;
   while (read_input_line(stdin, line)) {
-    // "quit" acts at once, even in the middle of a solve; the main thread is
-    // not waited for and nothing is released, since the process ends here.
-    if (line.compare(0, 4, "quit") == 0) platform_exit(0);
-    push_line(line);
+    // Nothing after "quit" is read: the lines before it are answered, and
+    // then the process ends.
+    if (line.compare(0, 4, "quit") == 0) {
+      quit = true;
+      break;
+    }
+    const uint64_t number = push_line(line);
+    // Acted on here, while a solve may be running on the main thread; the
+    // command loop still sees the line in its turn.
+    if (line_starts_with(line, "stop")) {
+      record_stop_line(number);
+    } else if (line_starts_with(line, "go")) {
+      record_request_line(number);
+    }
   }
-  platform_exit(0);
+  // Recorded before the end is queued, so that the command loop, once it
+  // sees the end, also sees it here.
+  record_end_of_input();
+  const uint64_t end = push_end_of_input();
+  // A "quit" ends every request before it, the running one at once.
+  if (quit) record_stop_line(end);
 }

@@ -1,6 +1,7 @@
 // The reader thread and the queue of input lines it fills.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -11,18 +12,23 @@ constexpr int POLL_INTERVAL_MS = 100;
 // Creates queue_lock; must run before the reader starts.
 void queue_create_lock();
 
-// Appends a copy of `line` (reader side).
-void push_line(const std::string& line);
-// Waits while the queue is empty (woken by push_line), then removes and
-// returns the oldest line.
-std::string pop_line();
-// Non-blocking variant for tests: false when empty.
+// Appends a copy of `line` (reader side) and returns its number: lines are
+// numbered from 1 in the order they are pushed, for the life of the process.
+uint64_t push_line(const std::string& line);
+// Appends the end of input after the lines already queued ("quit" or the
+// end of the stream); returns the number it takes in the line order.
+uint64_t push_end_of_input();
+// Waits while the queue is empty (woken by push_line), then removes the
+// oldest line into `line` and its number into `number`. False, with the
+// entry removed, when that entry is the end of input.
+bool pop_line(std::string& line, uint64_t& number);
+// Non-blocking variant for tests: false when empty or at the end of input.
 bool try_pop_line(std::string& line);
 
 // Reads one line of at most LINE_BUFFER_SIZE - 1 bytes from `in` (without its
 // line feed and a CR before it); false at end of input with nothing read.
 bool read_input_line(std::FILE* in, std::string& line);
 
-// Thread routine: reads standard input into the queue; "quit" or end of input
-// ends the process with status 0.
+// Thread routine: reads standard input into the queue until "quit" or the
+// end of input, and records "stop", "quit" and the end for the solve.
 void reader_thread();

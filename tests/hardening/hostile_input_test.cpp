@@ -391,11 +391,11 @@ TEST_F(HostileInput, ManyGoMatesInARowStayRight) {
   }
 }
 
-// "quit" and the end of input both end a solve at once: status 0 and no
-// answer line.
+// "quit" and the end of input both end an unlimited solve at once: its
+// answer, then status 0 and nothing more.
 class EndDuringSolve : public HostileInput, public testing::WithParamInterface<bool> {};
 
-TEST_P(EndDuringSolve, PromptExitWithoutAnswer) {
+TEST_P(EndDuringSolve, PromptAnswerAndExit) {
   const bool by_quit = GetParam();
   open_game();
   // Zukou No. 8 runs far longer than this test waits.
@@ -410,6 +410,7 @@ TEST_P(EndDuringSolve, PromptExitWithoutAnswer) {
   } else {
     engine.close_input();
   }
+  EXPECT_EQ(answer(10000), "checkmate timeout");
   EXPECT_EQ(engine.wait_exit(10000), 0);
   while (auto line = engine.read_line(1000)) EXPECT_FALSE(starts_with(*line, "checkmate")) << *line;
 }

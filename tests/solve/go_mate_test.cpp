@@ -171,23 +171,35 @@ TEST_F(GoMate, TimeLimitStopAndQuit) {
   // Zukou No. 8 takes far longer than half a second.
   const std::string hard = load_problems("zukou.sfen")[7].sfen;
   EXPECT_EQ(solve(hard, "go mate 500"), "checkmate timeout");
-  // "stop" during a solve is answered after the answer line.
+  // "stop" during a solve ends it: the answer comes long before the limit,
+  // and the stop gets no reply of its own.
   engine.send_line("position sfen " + hard);
-  engine.send_line("go mate 500");
+  engine.send_line("go mate 60000");
+  engine.read_line(5000);  // a progress line: the solve is under way
   engine.send_line("stop");
   std::vector<std::string> after;
-  while (auto l = engine.read_line()) {
-    if (l->rfind("info string Sorry", 0) == 0) break;
+  while (auto l = engine.read_line(30000)) {
     if (l->rfind("info ", 0) != 0) after.push_back(*l);
+    if (l->rfind("checkmate", 0) == 0) break;
   }
   EXPECT_EQ(after, (std::vector<std::string>{"checkmate timeout"}));
-  // "quit" during an unlimited solve ends the engine at once.
+  // A stop outside a solve has its reply.
+  engine.send_line("stop");
+  auto reply = engine.read_line();
+  ASSERT_TRUE(reply.has_value());
+  EXPECT_EQ(reply->rfind("info string Sorry", 0), 0u) << *reply;
+  // "quit" during an unlimited solve ends it at once: its answer, then the
+  // process ends.
   engine.send_line("position sfen " + hard);
   engine.send_line("go mate infinite");
-  engine.read_line(5000);  // a progress line: the solve is under way
+  engine.read_line(5000);
   engine.send_line("quit");
   EXPECT_EQ(engine.wait_exit(5000), 0);
-  while (auto l = engine.read_line(1000)) EXPECT_EQ(l->rfind("checkmate", 0), std::string::npos) << *l;
+  std::vector<std::string> answers;
+  while (auto l = engine.read_line(1000)) {
+    if (l->rfind("checkmate", 0) == 0) answers.push_back(*l);
+  }
+  EXPECT_EQ(answers, (std::vector<std::string>{"checkmate timeout"}));
 }
 
 }  // namespace

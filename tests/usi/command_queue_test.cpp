@@ -90,37 +90,74 @@ TEST(ReadInputLine, WorksOnMemoryStream) {
   std::fclose(in);
 }
 
-TEST(CommandQueue, FirstInFirstOut) {
+// The next queued line; fails the test at the end of input.
+std::string pop() {
+  std::string line;
+  uint64_t number = 0;
+  EXPECT_TRUE(pop_line(line, number)) << "end of input where a line was expected";
+  return line;
+}
+
+void drain() {
   queue_create_lock();
   std::string line;
   while (try_pop_line(line)) {
   }
+}
+
+TEST(CommandQueue, FirstInFirstOut) {
+  drain();
+  std::string line;
   EXPECT_FALSE(try_pop_line(line));
 
   push_line("usi");
   push_line("");
   push_line(std::string("a\0b", 3));
   push_line("isready");
-  EXPECT_EQ(pop_line(), "usi");
+  EXPECT_EQ(pop(), "usi");
   ASSERT_TRUE(try_pop_line(line));
   EXPECT_EQ(line, "");
-  EXPECT_EQ(pop_line(), std::string("a\0b", 3));
+  EXPECT_EQ(pop(), std::string("a\0b", 3));
   push_line("stop");
-  EXPECT_EQ(pop_line(), "isready");
-  EXPECT_EQ(pop_line(), "stop");
+  EXPECT_EQ(pop(), "isready");
+  EXPECT_EQ(pop(), "stop");
+  EXPECT_FALSE(try_pop_line(line));
+}
+
+TEST(CommandQueue, EndOfInputComesAfterTheLinesBeforeIt) {
+  drain();
+  // Lines are numbered in the order pushed, the end of input included, and
+  // each line is popped with its own number.
+  const uint64_t first = push_line("usi");
+  const uint64_t second = push_line("go mate 1000");
+  const uint64_t end = push_end_of_input();
+  EXPECT_EQ(second, first + 1);
+  EXPECT_EQ(end, second + 1);
+  std::string line;
+  uint64_t number = 0;
+  ASSERT_TRUE(pop_line(line, number));
+  EXPECT_EQ(line, "usi");
+  EXPECT_EQ(number, first);
+  ASSERT_TRUE(pop_line(line, number));
+  EXPECT_EQ(line, "go mate 1000");
+  EXPECT_EQ(number, second);
+  EXPECT_FALSE(pop_line(line, number));
+  EXPECT_EQ(number, end);
+  // The end is taken out with that pop: the queue is empty again.
   EXPECT_FALSE(try_pop_line(line));
 }
 
 TEST(CommandQueue, PopWaitsForLineFromAnotherThread) {
-  queue_create_lock();
+  drain();
   std::string line;
-  while (try_pop_line(line)) {
-  }
   std::thread producer([] {
     platform_sleep_ms(50);
     for (int i = 0; i < 1000; ++i) push_line(std::to_string(i));
+    push_end_of_input();
   });
-  for (int i = 0; i < 1000; ++i) ASSERT_EQ(pop_line(), std::to_string(i));
+  for (int i = 0; i < 1000; ++i) ASSERT_EQ(pop(), std::to_string(i));
+  uint64_t number = 0;
+  EXPECT_FALSE(pop_line(line, number));
   producer.join();
   EXPECT_FALSE(try_pop_line(line));
 }
