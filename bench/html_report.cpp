@@ -71,6 +71,27 @@ const char* verdict_class(Verdict v) {
   return "";
 }
 
+// The verdict in a few words, for the table of problems.
+std::string verdict_label(const CheckedProblem& c) {
+  switch (verdict_of(c)) {
+    case Verdict::SOUND:
+      return "sound";
+    case Verdict::ALTERNATE:
+      return "alternate from ply " + std::to_string(c.alternate_ply);
+    case Verdict::NO_MATE:
+      return "no mate";
+    case Verdict::TIME_OUT:
+      return "time-out";
+    case Verdict::LONGER:
+      return "longer than stated";
+    case Verdict::SHORTER:
+      return "shorter than stated";
+    case Verdict::ALTERNATE_OPEN:
+      return "mate; alternate search timed out";
+  }
+  return "";
+}
+
 std::string seconds_text(double ms) {
   char text[32];
   std::snprintf(text, sizeof text, ms < 10000 ? "%.1f s" : "%.0f s", ms / 1000.0);
@@ -113,7 +134,7 @@ padding:1rem;background:#fff;border:1px solid var(--line);border-radius:.75rem}
 dl{display:grid;grid-template-columns:auto 1fr;gap:.1rem .8rem;margin:.5rem 0;font-size:.9rem}
 dt{color:var(--muted)}dd{margin:0;overflow-wrap:anywhere}
 code{font-size:.85rem}
-@media (max-width:46rem){.problem{grid-template-columns:minmax(0,1fr);padding:.75rem}body{padding:.6rem}}
+@media (max-width:46rem){.problem{grid-template-columns:minmax(0,1fr);padding:.75rem}body{padding:.6rem}.wide{display:none}}
 )";
 
 // Draws the diagram of one problem's ply from its SFEN, and steps through
@@ -350,17 +371,18 @@ std::string html_report(const std::vector<CheckedProblem>& problems, const Repor
 
   page +=
       "<div class=\"table-wrap\"><table class=\"summary\">\n<thead><tr><th class=\"num\">#</th><th>problem</th>"
-      "<th>verdict</th><th class=\"num\">plies</th><th class=\"num\">stated</th><th class=\"num\">time</th></tr>"
+      "<th>verdict</th><th class=\"num\">plies</th><th class=\"num wide\">stated</th><th class=\"num wide\">time</th>"
+      "</tr>"
       "</thead>\n<tbody>\n";
   for (size_t i = 0; i < problems.size(); ++i) {
     const CheckedProblem& c = problems[i];
     const std::string id = "p-" + std::to_string(i + 1);
     page += "<tr><td class=\"num\">" + std::to_string(i + 1) + "</td><td><a href=\"#" + id + "\">" +
             html_escape(c.problem.name) + "</a></td><td class=\"v-" + verdict_class(verdict_of(c)) + "\">" +
-            html_escape(verdict_text(c)) + "</td><td class=\"num\">" +
+            html_escape(verdict_label(c)) + "</td><td class=\"num\">" +
             (c.result == RESULT_MATE ? std::to_string(c.usi_moves.size()) : std::string("-")) +
-            "</td><td class=\"num\">" + html_escape(c.problem.known.empty() ? "-" : c.problem.known) +
-            "</td><td class=\"num\">" + seconds_text(c.ms) + "</td></tr>\n";
+            "</td><td class=\"num wide\">" + html_escape(c.problem.known.empty() ? "-" : c.problem.known) +
+            "</td><td class=\"num wide\">" + seconds_text(c.ms) + "</td></tr>\n";
   }
   page += "</tbody>\n</table></div>\n";
 

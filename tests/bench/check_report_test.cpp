@@ -126,6 +126,9 @@ TEST(CheckReport, PageShowsEachKindOfResult) {
   EXPECT_NE(page.find("<b>1</b>time-out"), std::string::npos);
   EXPECT_NE(page.find("<b>0</b>longer than stated"), std::string::npos);
   for (int i = 1; i <= 4; ++i) EXPECT_NE(page.find("<a href=\"#p-" + std::to_string(i) + "\">"), std::string::npos);
+  EXPECT_NE(page.find("<a href=\"#p-2\">two&lt;b&gt;&amp;&quot;&#39;</a></td><td class=\"v-alternate\">alternate "
+                      "from ply 3</td>"),
+            std::string::npos);
 
   const std::string sound = section(page, 1);
   EXPECT_NE(sound.find("Sound: mate in 1, no alternate solution"), std::string::npos);
