@@ -343,6 +343,10 @@ int run_check(const Options& options, const std::vector<ProblemEntry>& problems)
     std::string engine_lines;
     const Solved s = solve(p, options.limit_ms, false, &engine_lines);
     const bool mate = s.outcome.result == RESULT_MATE;
+    const std::string length = mate ? std::to_string(s.length) : "-";
+    // Done before the files are written, so that a message about one of
+    // them starts a line of its own rather than the live line's end.
+    progress.finish(result_name(s.outcome.result), length);
     CheckedProblem checked;
     checked.problem = p;
     checked.result = s.outcome.result;
@@ -364,7 +368,6 @@ int run_check(const Options& options, const std::vector<ProblemEntry>& problems)
     }
     std::string japanese;
     for (const std::string& move : checked.japanese) japanese += (japanese.empty() ? "" : " ") + move;
-    const std::string length = mate ? std::to_string(s.length) : "-";
     const std::string ply = mate && s.outcome.alternate_ply > 0 ? std::to_string(s.outcome.alternate_ply) : "-";
     char ms[32];
     std::snprintf(ms, sizeof ms, "%.0f", s.ms);
@@ -387,7 +390,6 @@ int run_check(const Options& options, const std::vector<ProblemEntry>& problems)
     }
     checked_problems.push_back(std::move(checked));
     if (!options.html.empty()) write_failed |= !write_file(options.html, html_report(checked_problems, settings));
-    progress.finish(result_name(s.outcome.result), length);
   }
   if (tsv && tsv != table_output()) write_failed |= std::fclose(tsv) != 0;
   if (md) write_failed |= std::fclose(md) != 0;
