@@ -24,11 +24,11 @@ sanitize-test:
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
-# The Windows engine and bench, cross-built with mingw-w64:
-# $(WIN_BUILD)/kestrane.exe and $(WIN_BUILD)/bench.exe, each one file.
+# The Windows engine, checker and bench, cross-built with mingw-w64:
+# $(WIN_BUILD)/kestrane.exe, kestrane-check.exe and bench.exe, each one file.
 windows:
 	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
-	cmake --build $(WIN_BUILD) -j $(JOBS) --target kestrane bench
+	cmake --build $(WIN_BUILD) -j $(JOBS) --target kestrane kestrane-check bench
 
 # The Windows build under Wine, checked with the Linux build's tests.
 windows-test: build windows

@@ -1,4 +1,4 @@
-// The bench program and the batch checker for composers.
+// The bench program: node counts and times of the search.
 //
 //   bench [FILE|DIR] [--hash MB] [--limit MS] [--fresh] [--stage-budget N]
 //     Solves every problem of FILE (or a small built-in set) through the same
@@ -15,36 +15,16 @@
 //     empty table and compared with its exhaustive verdict. The built-in
 //     run ends with a small generated set of this kind.
 //
-//   bench --check FILE|DIR [--tsv OUT] [--md OUT] [--kif DIR] [--hash MB]
-//         [--limit MS] [--alt-seconds S] [--fresh]
-//     Solves every problem with the alternate-solution search on and writes
-//     a TSV and a Markdown table: problem, result, length, the mating line in
-//     USI and in Japanese notation, whether an alternate solution was found
-//     and at which ply, time. With --kif, one KIF file (UTF-8 .kifu) per
-//     solved problem: its diagram and the solution. Progress goes to stderr.
-//
 // FILE holds SFEN lines, or is a KIF (.kif, .kifu) or CSA (.csa) file of
 // one problem; DIR stands for every such file in it, in name order. A
 // problem that cannot be read is reported and skipped, and the exit status
 // is then 1 (2 for usage and output errors).
 //
-// The engine writes progress lines to stdout while it searches; they go to
-// /dev/null here, and the tables go to a duplicate of the original stdout.
-#include <fcntl.h>
-#include <unistd.h>
-#ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#endif
-
+// The composer's checker is kestrane-check (kestrane_check.cpp).
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cinttypes>
-#include <filesystem>
-#include <set>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -56,16 +36,9 @@
 #include "nomate_workload.h"
 #include "problem_file.h"
 #include "problem_formats.h"
-#include "movegen/generate.h"
-#include "position/board.h"
-#include "position/make_move.h"
-#include "position/move_text.h"
+#include "solve_session.h"
 #include "search/tt.h"
 #include "solve/driver.h"
-#include "solve/search_state.h"
-#include "solve/go_mate.h"
-#include "usi/command_loop.h"
-#include "usi/options.h"
 
 namespace {
 
@@ -103,11 +76,6 @@ struct Options {
   std::string file;
   uint32_t hash_mb = TT_DEFAULT_HASH_MB;
   uint32_t limit_ms = 30000;
-  bool check = false;
-  std::string tsv;
-  std::string md;
-  std::string kif_dir;
-  int alt_seconds = 30;
   bool fresh = false;  // an empty table for every problem
   // Expansions of the minimality stage per problem (0 = until the limit, as
   // the engine runs it); a budget keeps the counts off the clock.
@@ -119,17 +87,14 @@ void usage() {
   std::fputs(
       "usage: bench [FILE|DIR] [--hash MB] [--limit MS] [--fresh] [--stage-budget N]\n"
       "       bench --nomate FILE [--hash MB] [--limit MS]\n"
-      "       bench --check FILE|DIR [--tsv OUT] [--md OUT] [--kif DIR] [--hash MB] [--limit MS]\n"
-      "             [--alt-seconds S] [--fresh]\n"
-      "--alt-seconds: time for the alternate-solution search (default 30, 0 = no limit).\n"
-      "--kif DIR: write each solved problem with its solution as DIR/<problem>.kifu.\n"
       "FILE: one problem a line, SFEN[<TAB>known length<TAB>note]; '#' lines are comments;\n"
       "or one problem as a KIF (.kif, .kifu: Shift-JIS or UTF-8) or CSA (.csa) file.\n"
       "DIR: every .sfen, .kif, .kifu and .csa file in it, in name order.\n"
       "--stage-budget N: expansions of the shortest-mate proof per problem (default 20000;\n"
       "0 = until the limit, as the engine does).\n"
       "--limit 0 means no limit. --fresh: every problem starts with an empty table, as in a\n"
-      "new engine process, so that its result does not depend on the problems before it.\n",
+      "new engine process, so that its result does not depend on the problems before it.\n"
+      "Checking problems for alternate solutions: kestrane-check --help.\n",
       stderr);
 }
 
@@ -170,29 +135,16 @@ bool parse_options(int argc, char** argv, Options& options) {
       }
     } else if (arg == "--limit") {
       if (!value(options.limit_ms)) return false;
-    } else if (arg == "--alt-seconds") {
-      uint32_t seconds = 0;
-      if (!value(seconds)) return false;
-      // YoTsume_Second is a signed 32-bit value; 0 means no limit.
-      if (seconds > 0x7FFFFFFFu) {
-        std::fputs("bench: --alt-seconds is too large\n", stderr);
-        return false;
-      }
-      options.alt_seconds = static_cast<int>(seconds);
     } else if (arg == "--stage-budget") {
       if (!value(options.stage_budget)) return false;
     } else if (arg == "--fresh") {
       options.fresh = true;
     } else if (arg == "--check") {
-      options.check = true;
+      std::fputs("bench: checking problems is kestrane-check's job now: kestrane-check FILE|DIR --html report.html\n",
+                 stderr);
+      return false;
     } else if (arg == "--nomate") {
       if (!text(options.nomate)) return false;
-    } else if (arg == "--tsv") {
-      if (!text(options.tsv)) return false;
-    } else if (arg == "--md") {
-      if (!text(options.md)) return false;
-    } else if (arg == "--kif") {
-      if (!text(options.kif_dir)) return false;
     } else if (arg == "--help" || arg == "-h") {
       return false;
     } else if (!arg.empty() && arg[0] == '-') {
@@ -205,179 +157,11 @@ bool parse_options(int argc, char** argv, Options& options) {
       return false;
     }
   }
-  if (!options.nomate.empty() && (options.check || !options.file.empty())) {
+  if (!options.nomate.empty() && !options.file.empty()) {
     std::fputs("bench: --nomate takes no other problem file\n", stderr);
     return false;
   }
-  if (options.check && options.file.empty()) {
-    std::fputs("bench: --check needs a problem file\n", stderr);
-    return false;
-  }
-  if (!options.check && (!options.tsv.empty() || !options.md.empty() || !options.kif_dir.empty())) {
-    std::fputs("bench: --tsv, --md and --kif belong to --check\n", stderr);
-    return false;
-  }
   return true;
-}
-
-// stdout as the engine sees it (/dev/null), and the real one for the tables.
-struct Output {
-  int devnull = -1;
-  FILE* table = nullptr;
-  FILE* capture = nullptr;  // scratch file for the engine's move text
-};
-
-Output output;
-
-#ifdef _WIN32
-const char NULL_DEVICE[] = "NUL";
-// The runtime's tmpfile() makes its file in the root of the drive, which
-// Windows refuses to ordinary users; the user's temporary folder serves.
-FILE* open_scratch_file() {
-  char* name = _tempnam(nullptr, "kestrane");
-  if (name == nullptr) return nullptr;
-  FILE* file = std::fopen(name, "w+bTD");  // T: kept in memory, D: deleted on close
-  std::free(name);
-  return file;
-}
-#else
-const char NULL_DEVICE[] = "/dev/null";
-FILE* open_scratch_file() { return std::tmpfile(); }
-#endif
-
-bool redirect_engine_output() {
-  std::fflush(stdout);
-  const int saved = dup(STDOUT_FILENO);
-  output.devnull = open(NULL_DEVICE, O_WRONLY);
-  output.capture = open_scratch_file();
-  if (saved < 0 || output.devnull < 0 || output.capture == nullptr) return false;
-  output.table = fdopen(saved, "w");
-  if (output.table == nullptr) return false;
-  return dup2(output.devnull, STDOUT_FILENO) >= 0;
-}
-
-// The answer in USI text, written by the engine's own move printer.
-std::string answer_text(const MoveCode* answer, int& length) {
-  length = 0;
-  if (answer == nullptr) return "";
-  std::fflush(stdout);
-  const int fd = fileno(output.capture);
-  if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0) return "?";
-  dup2(fd, STDOUT_FILENO);
-  for (int i = 0; i < MOVE_STACK_SIZE && answer[i] > 0; ++i) {
-    if (i > 0) std::fputs(" ", stdout);
-    print_move_usi(answer[i]);
-    ++length;
-  }
-  std::fflush(stdout);
-  dup2(output.devnull, STDOUT_FILENO);
-  std::string text;
-  lseek(fd, 0, SEEK_SET);
-  char buffer[4096];
-  for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
-  return text;
-}
-
-// CPU time of the process, which a busy machine disturbs less than the
-// wall clock.
-#ifdef _WIN32
-// clock() counts wall time there.
-double cpu_ms() {
-  FILETIME created, exited, kernel, user;
-  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
-  const uint64_t ticks = (uint64_t{user.dwHighDateTime} << 32 | user.dwLowDateTime) +
-                         (uint64_t{kernel.dwHighDateTime} << 32 | kernel.dwLowDateTime);
-  return static_cast<double>(ticks) / 10000.0;  // 100 ns ticks
-}
-#else
-double cpu_ms() { return static_cast<double>(std::clock()) * 1000.0 / CLOCKS_PER_SEC; }
-#endif
-
-struct Solved {
-  GoMateOutcome outcome;
-  uint32_t nodes;
-  double ms;
-  double cpu_ms;
-  int length;
-  uint8_t shortest;     // ShortestState of the answer
-  int stage_mates;      // shorter mates found by the minimality stage
-  bool clock_stopped;   // the clock ended the search: the count depends on it
-  std::string line;
-  std::string japanese;            // "▲２三桂成 △同玉 …", checker only
-  std::vector<std::string> kif_moves;  // "２三桂成(13)", checker only
-};
-
-// Plays the answer from the problem's position, naming each move in both
-// Japanese notations with the board standing before it.
-void japanese_texts(const Problem& p, Solved& s) {
-  handle_command("position sfen " + p.sfen);
-  board.flipped = side_to_move == WHITE ? 1 : 0;
-  rebuild_derived_state();
-  board.ply = 0;
-  board.depth = 1;
-  const MoveCode* answer = s.outcome.answer;
-  int previous_to = NO_SQUARE;
-  std::vector<std::pair<Move, std::pair<int16_t, int16_t>>> played;
-  for (int i = 0; i < s.length && i < MOVE_STACK_SIZE - 1; ++i) {
-    const int16_t side = static_cast<int16_t>(i % 2);
-    const std::string published = japanese_move_text(answer[i], previous_to, JAPANESE_PUBLISHED);
-    if (i > 0) s.japanese += ' ';
-    s.japanese += japanese_side_mark(side) + published;
-    s.kif_moves.push_back(japanese_move_text(answer[i], previous_to, JAPANESE_KIF));
-    int16_t captured_piece = EMPTY, captured_owner = OWNER_NONE;
-    const Move move = move_of(answer[i]);
-    make_move(side, move, captured_piece, captured_owner);
-    played.push_back({move, {captured_piece, captured_owner}});
-    previous_to = move_to(answer[i]);
-  }
-  for (size_t i = played.size(); i-- > 0;) {
-    unmake_move(static_cast<int16_t>(i % 2), played[i].first, played[i].second.first, played[i].second.second);
-  }
-}
-
-// Allocates the table the way the first solve would, and touches every page
-// of it: a new table's pages are mapped on first use, which would otherwise
-// be timed as search. The entries stay zero, so nothing the search sees
-// changes.
-void prepare_table(bool fresh) {
-  if (fresh) tt_release();
-  if (tt_ready() || !tt_allocate()) return;
-  for (TtEntry* table : tt_tables) {
-    std::memset(static_cast<void*>(table), 0, (static_cast<size_t>(tt_slots) + PROBE_LIMIT) * sizeof(TtEntry));
-  }
-}
-
-// The engine's "position sfen" and "go mate" steps, without the answer line.
-Solved solve(const Problem& p, uint32_t limit_ms, bool fresh) {
-  prepare_table(fresh);
-  handle_command("position sfen " + p.sfen);
-  board.flipped = side_to_move == WHITE ? 1 : 0;
-  const auto start = std::chrono::steady_clock::now();
-  const double cpu_start = cpu_ms();
-  Solved s;
-  s.outcome = solve_go_mate(limit_ms);
-  s.shortest = shortest_state;
-  s.stage_mates = stage_mates;
-  s.clock_stopped = stop_reason == STOP_TIME;
-  s.cpu_ms = cpu_ms() - cpu_start;
-  const auto stop = std::chrono::steady_clock::now();
-  s.nodes = nodes;
-  s.ms = std::chrono::duration<double, std::milli>(stop - start).count();
-  s.line = answer_text(s.outcome.result == RESULT_MATE ? s.outcome.answer : nullptr, s.length);
-  // As the engine does once the answer is out.
-  tt_retire_refinement();
-  return s;
-}
-
-const char* result_name(int result) {
-  switch (result) {
-    case RESULT_MATE:
-      return "mate";
-    case RESULT_NOMATE:
-      return "nomate";
-    default:
-      return "timeout";
-  }
 }
 
 // How the result compares with the known length.
@@ -393,31 +177,9 @@ std::string verdict(const Problem& p, const Solved& s) {
   return s.length < known ? "shorter" : "longer";
 }
 
-void set_up_engine(const Options& options, bool alternate) {
-  command_loop_reset();
-  stage_expansion_budget = options.stage_budget;
-  handle_command("setoption name USI_Hash value " + std::to_string(options.hash_mb));
-  handle_command(std::string("setoption name Do_YoTsume_Search value ") + (alternate ? "true" : "false"));
-  handle_command("setoption name YoTsume_Second value " + std::to_string(options.alt_seconds));
-  handle_command("usinewgame");
-}
-
-std::string clock_text(double seconds) {
-  const long s = static_cast<long>(seconds + 0.5);
-  char text[32];
-  if (s >= 3600) {
-    std::snprintf(text, sizeof text, "%ldh%02ldm%02lds", s / 3600, s / 60 % 60, s % 60);
-  } else if (s >= 60) {
-    std::snprintf(text, sizeof text, "%ldm%02lds", s / 60, s % 60);
-  } else {
-    std::snprintf(text, sizeof text, "%lds", s);
-  }
-  return text;
-}
-
 int run_bench(const Options& options, const std::vector<Problem>& problems) {
-  set_up_engine(options, false);
-  FILE* out = output.table;
+  set_up_engine({options.hash_mb, options.stage_budget, false, 30});
+  FILE* out = table_output();
   std::fprintf(out, "bench: %zu problems, hash %u MB, limit %u ms per problem%s\n", problems.size(),
                options.hash_mb, options.limit_ms, options.fresh ? ", empty table for each" : "");
   std::fprintf(out, "%-4s %-24s %-7s %5s %6s %12s %10s %10s  %s\n", "#", "problem", "result", "len", "known",
@@ -484,151 +246,12 @@ int run_bench(const Options& options, const std::vector<Problem>& problems) {
   return 0;
 }
 
-std::string alternate_text(const Solved& s) {
-  if (s.outcome.result != RESULT_MATE) return "-";
-  if (s.outcome.alternate_ply > 0) return "yes";
-  return s.outcome.alternate_timed_out ? "unknown" : "no";
-}
-
-std::string markdown_cell(const std::string& text) {
-  std::string cell;
-  for (char c : text) {
-    if (c == '|') cell += '\\';
-    cell += c;
-  }
-  return cell.empty() ? " " : cell;
-}
-
-// DIR/<name>.kifu, with a number added when two problems share a name.
-std::string kif_path(const std::string& dir, const std::string& name, std::set<std::string>& used) {
-  std::string stem = name.empty() ? "problem" : name;
-  std::string candidate = stem;
-  for (int n = 2; !used.insert(candidate).second; ++n) candidate = stem + "-" + std::to_string(n);
-  return (std::filesystem::path(dir) / (candidate + ".kifu")).string();
-}
-
-bool write_kif(const std::string& path, const Problem& p, const Solved& s) {
-  Diagram diagram;
-  std::string why;
-  if (!diagram_from_sfen(p.sfen, diagram, why)) {
-    std::fprintf(stderr, "bench: no KIF file for %s: %s\n", p.name.c_str(), why.c_str());
-    return false;
-  }
-  const std::string text = kif_solution(diagram, p.name, s.kif_moves);
-  FILE* out = std::fopen(path.c_str(), "wb");
-  if (out == nullptr) {
-    std::fprintf(stderr, "bench: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
-    return false;
-  }
-  const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-  if (std::fclose(out) != 0 || !written) {
-    std::fprintf(stderr, "bench: writing %s failed\n", path.c_str());
-    return false;
-  }
-  return true;
-}
-
-int run_check(const Options& options, const std::vector<Problem>& problems) {
-  set_up_engine(options, true);
-  if (!options.kif_dir.empty()) {
-    std::error_code ec;
-    std::filesystem::create_directories(options.kif_dir, ec);
-    if (!std::filesystem::is_directory(options.kif_dir, ec)) {
-      std::fprintf(stderr, "bench: cannot make the directory %s\n", options.kif_dir.c_str());
-      return 2;
-    }
-  }
-  std::set<std::string> kif_names;
-  FILE* tsv = nullptr;
-  FILE* md = nullptr;
-  if (!options.tsv.empty() && (tsv = std::fopen(options.tsv.c_str(), "w")) == nullptr) {
-    std::fprintf(stderr, "bench: cannot write %s: %s\n", options.tsv.c_str(), std::strerror(errno));
-    return 2;
-  }
-  if (!options.md.empty() && (md = std::fopen(options.md.c_str(), "w")) == nullptr) {
-    std::fprintf(stderr, "bench: cannot write %s: %s\n", options.md.c_str(), std::strerror(errno));
-    if (tsv) std::fclose(tsv);
-    return 2;
-  }
-  // Without a file the TSV goes to the real stdout.
-  if (tsv == nullptr && md == nullptr) tsv = output.table;
-
-  const char* columns[] = {"problem", "sfen",      "result",        "length", "known",
-                           "line",    "japanese",  "alternate", "alternate_ply", "ms"};
-  if (tsv) {
-    for (size_t c = 0; c < std::size(columns); ++c) std::fprintf(tsv, "%s%s", c ? "\t" : "", columns[c]);
-    std::fputs("\n", tsv);
-  }
-  if (md) {
-    const std::string budget =
-        options.alt_seconds > 0 ? std::to_string(options.alt_seconds) + " s" : std::string("without a limit");
-    std::fprintf(md,
-                 "Checked with Kestrane: hash %u MB, limit %u ms per problem, alternate-solution search %s.\n"
-                 "alternate: yes = another mate leaves the line at alternate_ply; no = the search found none;\n"
-                 "unknown = the alternate-solution search ran out of time.\n\n",
-                 options.hash_mb, options.limit_ms, budget.c_str());
-    for (const char* c : columns) std::fprintf(md, "| %s ", c);
-    std::fputs("|\n", md);
-    // Numbers right-aligned: length, known, alternate_ply, ms.
-    for (size_t c = 0; c < std::size(columns); ++c) {
-      std::fputs(c == 3 || c == 4 || c == 8 || c == 9 ? "|---:" : "|---", md);
-    }
-    std::fputs("|\n", md);
-  }
-
-  const auto start = std::chrono::steady_clock::now();
-  bool write_failed = false;
-  for (size_t i = 0; i < problems.size(); ++i) {
-    const Problem& p = problems[i];
-    Solved s = solve(p, options.limit_ms, options.fresh);
-    const bool mate = s.outcome.result == RESULT_MATE;
-    if (mate) japanese_texts(p, s);
-    if (mate && !options.kif_dir.empty()) {
-      write_failed |= !write_kif(kif_path(options.kif_dir, p.name, kif_names), p, s);
-    }
-    const std::string length = mate ? std::to_string(s.length) : "-";
-    const std::string ply = mate && s.outcome.alternate_ply > 0 ? std::to_string(s.outcome.alternate_ply) : "-";
-    char ms[32];
-    std::snprintf(ms, sizeof ms, "%.0f", s.ms);
-    const std::string cells[] = {p.name, p.sfen, result_name(s.outcome.result), length,
-                                 p.known.empty() ? "-" : p.known, mate ? s.line : "-",
-                                 mate ? s.japanese : "-", alternate_text(s), ply, ms};
-    if (tsv) {
-      for (size_t c = 0; c < std::size(cells); ++c) std::fprintf(tsv, "%s%s", c ? "\t" : "", cells[c].c_str());
-      std::fputs("\n", tsv);
-      write_failed |= std::fflush(tsv) != 0;
-    }
-    if (md) {
-      for (size_t c = 0; c < std::size(cells); ++c) {
-        // SFEN and line in code spans: they hold '+' and '*'.
-        const bool code = (c == 1 || c == 5) && cells[c] != "-";
-        std::fprintf(md, "| %s%s%s ", code ? "`" : "", markdown_cell(cells[c]).c_str(), code ? "`" : "");
-      }
-      std::fputs("|\n", md);
-      write_failed |= std::fflush(md) != 0;
-    }
-    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const size_t done = i + 1;
-    const double rest = elapsed / static_cast<double>(done) * static_cast<double>(problems.size() - done);
-    std::fprintf(stderr, "[%zu/%zu] %s %s %s; elapsed %s, about %s left\n", done, problems.size(), p.name.c_str(),
-                 result_name(s.outcome.result), length.c_str(), clock_text(elapsed).c_str(),
-                 clock_text(rest).c_str());
-  }
-  if (tsv && tsv != output.table) write_failed |= std::fclose(tsv) != 0;
-  if (md) write_failed |= std::fclose(md) != 0;
-  if (write_failed) {
-    std::fputs("bench: writing the tables or the KIF files failed\n", stderr);
-    return 2;
-  }
-  return 0;
-}
-
 // The no-mate workload through the same solve; returns the soundness failures.
 int run_nomate(Options options, const std::vector<Problem>& positions, uint32_t limit_ms, uint32_t hash_mb) {
   // Every solve starts with an empty table, which takes the size set here.
   options.hash_mb = hash_mb;
-  set_up_engine(options, false);
-  return nomate_workload::run(output.table, positions, limit_ms, hash_mb, [](const std::string& sfen, uint32_t limit) {
+  set_up_engine({options.hash_mb, options.stage_budget, false, 30});
+  return nomate_workload::run(table_output(), positions, limit_ms, hash_mb, [](const std::string& sfen, uint32_t limit) {
     const Solved s = solve(Problem{"", sfen, ""}, limit, true);
     return nomate_workload::Solve{s.outcome.result, s.nodes, s.ms};
   });
@@ -665,13 +288,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!options.nomate.empty()) return run_nomate(options, problems, options.limit_ms, options.hash_mb) > 0 ? 1 : 0;
-  const int status = options.check ? run_check(options, problems) : run_bench(options, problems);
+  const int status = run_bench(options, problems);
   if (status == 0 && !unreadable.empty()) {
     std::fprintf(stderr, "bench: %zu problem file%s skipped, see above\n", unreadable.size(),
                  unreadable.size() == 1 ? "" : "s");
     return 1;
   }
-  if (status != 0 || options.check || !options.file.empty()) return status;
+  if (status != 0 || !options.file.empty()) return status;
   // The built-in no-mate set, with a short limit so that a search that
   // cannot settle a position costs little.
   const uint32_t limit = options.limit_ms == 0 ? nomate_workload::BUILT_IN_LIMIT_MS

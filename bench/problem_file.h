@@ -36,7 +36,12 @@ inline std::string note_identifier(const std::string& note) {
 }
 
 inline std::string file_stem(const std::string& path) {
+#ifdef _WIN32
+  // Windows paths separate folders with either slash.
+  const size_t slash = path.find_last_of("/\\");
+#else
   const size_t slash = path.find_last_of('/');
+#endif
   std::string stem = slash == std::string::npos ? path : path.substr(slash + 1);
   const size_t dot = stem.find_last_of('.');
   return dot == std::string::npos || dot == 0 ? stem : stem.substr(0, dot);

@@ -5,7 +5,9 @@
 # 2. the pipe-driven end-to-end tests of the Linux test binary, driving
 #    kestrane.exe under Wine (KESTRANE_ENGINE); one of them compares its answers
 #    and node counts with the Linux engine's;
-# 3. bench.exe's signature against the Linux bench's.
+# 3. bench.exe's signature against the Linux bench's;
+# 4. kestrane-check.exe's verdicts on the test fixtures against the Linux
+#    kestrane-check's, with its web page and problems named from Windows paths.
 # Wine runs in a fresh prefix inside the Windows build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -44,5 +46,22 @@ windows=$("$WINE" "$WIN_BUILD/bench.exe" | tr -d '\r' | grep '^signature:')
 echo "Linux:   $linux"
 echo "Windows: $windows"
 [ "$linux" = "$windows" ] || { echo "bench signatures differ" >&2; exit 1; }
+
+step "kestrane-check.exe"
+# Problems with quick, settled answers; the time column differs, so it is cut.
+fixtures=(tests/fixtures/check/01-two-solutions.kif tests/fixtures/check/02-drop-and-promotion.csa
+          tests/fixtures/check/04-stated.sfen)
+check_args=(--hash 16 --alt-seconds 10)
+linux=$("$LINUX_BUILD/kestrane-check" "${fixtures[@]}" "${check_args[@]}" 2>/dev/null | cut -f1-9)
+# Backslashes as a Windows user types them: the names must not keep the folders.
+win_fixtures=("${fixtures[@]//\//\\}")
+rm -f "$WIN_BUILD/check-report.html" "$WIN_BUILD/check-report.tsv"
+"$WINE" "$WIN_BUILD/kestrane-check.exe" "${win_fixtures[@]}" "${check_args[@]}" \
+  --html "$WIN_BUILD/check-report.html" --tsv "$WIN_BUILD/check-report.tsv"
+windows=$(tr -d '\r' <"$WIN_BUILD/check-report.tsv" | cut -f1-9)
+echo "$windows"
+[ "$linux" = "$windows" ] || { echo "kestrane-check verdicts differ; Linux:" >&2; echo "$linux" >&2; exit 1; }
+sections=$(grep -c '<section class="problem"' "$WIN_BUILD/check-report.html" || true)
+[ "$sections" = 5 ] || { echo "check-report.html has $sections problems, not 5" >&2; exit 1; }
 
 step "Windows checks passed"

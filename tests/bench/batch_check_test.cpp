@@ -49,7 +49,7 @@ TEST(BatchCheck, DirectoryOfMixedFilesGivesJapaneseLinesAndKifSolutions) {
   std::ofstream(dir / "in" / "b2.kifu") << "後手の持駒：なし\n+---------------------------+\n| ・ ・ ・ ・ ・ ・ ・ ・v玉|一\n";
 
   const fs::path tsv = dir / "report.tsv", md = dir / "report.md", kif = dir / "kif", err = dir / "stderr.txt";
-  const std::string command = std::string(KESTRANE_BENCH_BIN) + " --check " + (dir / "in").string() + " --tsv " +
+  const std::string command = std::string(KESTRANE_CHECK_BIN) + " " + (dir / "in").string() + " --tsv " +
                               tsv.string() + " --md " + md.string() + " --kif " + kif.string() +
                               " --hash 16 --alt-seconds 10 2>" + err.string();
   const int status = std::system(command.c_str());

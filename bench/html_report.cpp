@@ -1,0 +1,466 @@
+#include "html_report.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "position/types.h"
+#include "solve/driver.h"
+
+namespace {
+
+bool stated_length(const std::string& known, int& length) {
+  if (known.empty() || known.size() > 4 || known.find_first_not_of("0123456789") != std::string::npos) return false;
+  length = std::atoi(known.c_str());
+  return true;
+}
+
+// A square "5e" of a USI move: file 1..9 and rank 1..9.
+bool usi_square(const std::string& move, size_t at, int& file, int& rank) {
+  if (at + 1 >= move.size()) return false;
+  file = move[at] - '0';
+  rank = move[at + 1] - 'a' + 1;
+  return file >= 1 && file <= 9 && rank >= 1 && rank <= 9;
+}
+
+// JSON string with everything that could end a <script> element escaped.
+std::string json_string(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c == '<' || c == '>' || c == '&') {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      out += escaped;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+std::string json_array(const std::vector<std::string>& items) {
+  std::string out = "[";
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) out += ',';
+    out += json_string(items[i]);
+  }
+  return out + "]";
+}
+
+const char* verdict_class(Verdict v) {
+  switch (v) {
+    case Verdict::SOUND:
+      return "sound";
+    case Verdict::ALTERNATE:
+      return "alternate";
+    case Verdict::NO_MATE:
+      return "nomate";
+    case Verdict::TIME_OUT:
+      return "timeout";
+    case Verdict::LONGER:
+      return "longer";
+    case Verdict::SHORTER:
+      return "shorter";
+    case Verdict::ALTERNATE_OPEN:
+      return "open";
+  }
+  return "";
+}
+
+// The verdict in a few words, for the table of problems.
+std::string verdict_label(const CheckedProblem& c) {
+  switch (verdict_of(c)) {
+    case Verdict::SOUND:
+      return "sound";
+    case Verdict::ALTERNATE:
+      return "alternate from ply " + std::to_string(c.alternate_ply);
+    case Verdict::NO_MATE:
+      return "no mate";
+    case Verdict::TIME_OUT:
+      return "time-out";
+    case Verdict::LONGER:
+      return "longer than stated";
+    case Verdict::SHORTER:
+      return "shorter than stated";
+    case Verdict::ALTERNATE_OPEN:
+      return "mate; alternate search timed out";
+  }
+  return "";
+}
+
+std::string seconds_text(double ms) {
+  char text[32];
+  std::snprintf(text, sizeof text, ms < 10000 ? "%.1f s" : "%.0f s", ms / 1000.0);
+  return text;
+}
+
+const char STYLE[] = R"(
+:root{--ink:#1d1d1f;--muted:#5f6368;--line:#d0d4da;--wood:#f3d9a4;--mark:#f6c94c;--from:#f9e7b0}
+*{box-sizing:border-box}
+body{margin:0 auto;max-width:62rem;padding:1rem;color:var(--ink);background:#fbfbf8;line-height:1.5;
+font-family:system-ui,-apple-system,"Segoe UI","Hiragino Sans","Yu Gothic","Noto Sans CJK JP",sans-serif}
+h1{font-size:1.5rem;margin:.2rem 0}
+h2{font-size:1.2rem;margin:0 0 .5rem}
+.settings{color:var(--muted);font-size:.9rem;margin:0 0 1rem}
+.counts{display:flex;flex-wrap:wrap;gap:.5rem;margin:0 0 1rem;padding:0;list-style:none}
+.counts li{border:1px solid var(--line);border-radius:.5rem;padding:.35rem .7rem;background:#fff}
+.counts b{font-size:1.2rem;margin-right:.3rem}
+.table-wrap{overflow-x:auto}
+table{border-collapse:collapse;width:100%;background:#fff}
+th,td{border-bottom:1px solid var(--line);padding:.3rem .5rem;text-align:left;vertical-align:top}
+td.num,th.num{text-align:right}
+.v-sound{color:#17693a}.v-alternate,.v-longer,.v-shorter{color:#a4161a}.v-nomate{color:#7a4b00}
+.v-timeout,.v-open{color:#5f6368}
+.problem{display:grid;grid-template-columns:minmax(0,25rem) minmax(0,1fr);gap:1rem 1.5rem;margin:1.5rem 0;
+padding:1rem;background:#fff;border:1px solid var(--line);border-radius:.75rem}
+.problem:focus{outline:2px solid #4a7bd0}
+.problem>header{grid-column:1/-1}
+.verdict{font-weight:600;margin:0}
+.diagram{width:100%;height:auto;display:block}
+.jp,.diagram text{font-family:"Hiragino Mincho ProN","Yu Mincho","YuMincho","Noto Serif CJK JP","Noto Serif JP","IPAexMincho",serif}
+.controls{display:flex;align-items:center;gap:.4rem;margin:.5rem 0;flex-wrap:wrap}
+.controls button{font-size:1.1rem;min-width:2.8rem;min-height:2.4rem;border:1px solid var(--line);border-radius:.4rem;background:#fff}
+.controls button:disabled{opacity:.4}
+.ply{min-width:5rem;text-align:center;font-variant-numeric:tabular-nums}
+.now{min-height:1.5em;margin:0}
+.moves{line-height:2}
+.mv{cursor:pointer;border-radius:.3rem;padding:.1rem .2rem;white-space:nowrap}
+.mv.cur{background:var(--mark)}
+.mv.alt{text-decoration:underline wavy #a4161a}
+dl{display:grid;grid-template-columns:auto 1fr;gap:.1rem .8rem;margin:.5rem 0;font-size:.9rem}
+dt{color:var(--muted)}dd{margin:0;overflow-wrap:anywhere}
+code{font-size:.85rem}
+@media (max-width:46rem){.problem{grid-template-columns:minmax(0,1fr);padding:.75rem}body{padding:.6rem}.wide{display:none}}
+)";
+
+// Draws the diagram of one problem's ply from its SFEN, and steps through
+// the plies with the buttons, a click on a move, or the arrow keys.
+const char SCRIPT[] = R"(
+(function(){
+'use strict';
+var NS='http://www.w3.org/2000/svg',C=40,X0=12,Y0=62;
+var NAMES={P:'歩',L:'香',N:'桂',S:'銀',G:'金',B:'角',R:'飛',K:'玉',
+'+P':'と','+L':'杏','+N':'圭','+S':'全','+B':'馬','+R':'龍'};
+var HAND_ORDER=['R','B','G','S','N','L','P'];
+var DIGITS=['','','二','三','四','五','六','七','八','九'];
+var RANKS=['','一','二','三','四','五','六','七','八','九'];
+function count(n){return n<2?'':n<10?DIGITS[n]:'十'+DIGITS[n-10];}
+function parse(sfen){
+  var f=sfen.split(' '),rows=f[0].split('/'),sq={},hands={b:{},w:{}};
+  for(var r=0;r<rows.length;r++){var file=9,pro='';
+    for(var i=0;i<rows[r].length;i++){var c=rows[r][i];
+      if(c==='+'){pro='+';continue;}
+      if(c>='1'&&c<='9'){file-=+c;continue;}
+      var up=c.toUpperCase();sq[file+','+(r+1)]={p:pro+up,w:c!==up};file--;pro='';}}
+  var h=f[2]||'-',n=0;
+  for(var j=0;h!=='-'&&j<h.length;j++){var d=h[j];
+    if(d>='0'&&d<='9'){n=n*10+(+d);continue;}
+    var side=d===d.toUpperCase()?'b':'w';hands[side][d.toUpperCase()]=n||1;n=0;}
+  return {sq:sq,hands:hands};
+}
+function el(name,attrs,text){var e=document.createElementNS(NS,name);
+  for(var k in attrs)e.setAttribute(k,attrs[k]);if(text!==undefined)e.textContent=text;return e;}
+function handText(side,hand){var parts=[];
+  HAND_ORDER.forEach(function(p){if(hand[p])parts.push(NAMES[p]+count(hand[p]));});
+  return (side==='b'?'☗先手 持駒 ':'☖後手 持駒 ')+(parts.length?parts.join(' '):'なし');}
+function squareX(file){return X0+(9-file)*C;}
+function squareY(rank){return Y0+(rank-1)*C;}
+function draw(svg,sfen,usi){
+  var pos=parse(sfen);while(svg.firstChild)svg.removeChild(svg.firstChild);
+  svg.appendChild(el('text',{'class':'hand','data-side':'w',x:X0,y:24,'font-size':15},handText('w',pos.hands.w)));
+  svg.appendChild(el('rect',{'class':'grid',x:X0,y:Y0,width:9*C,height:9*C,fill:'#f3d9a4',stroke:'#333','stroke-width':2}));
+  if(usi){var to=usi.substr(2,2),mark=function(sqr,cls,fill){
+      var file=+sqr[0],rank=sqr.charCodeAt(1)-96;
+      svg.appendChild(el('rect',{'class':cls,x:squareX(file),y:squareY(rank),width:C,height:C,fill:fill}));};
+    if(usi[1]!=='*')mark(usi.substr(0,2),'from','#f9e7b0');mark(to,'last','#f6c94c');}
+  for(var i=1;i<9;i++){
+    svg.appendChild(el('line',{x1:X0+i*C,y1:Y0,x2:X0+i*C,y2:Y0+9*C,stroke:'#333','stroke-width':1}));
+    svg.appendChild(el('line',{x1:X0,y1:Y0+i*C,x2:X0+9*C,y2:Y0+i*C,stroke:'#333','stroke-width':1}));}
+  [[3,3],[3,6],[6,3],[6,6]].forEach(function(s){svg.appendChild(el('circle',{cx:X0+s[0]*C,cy:Y0+s[1]*C,r:3,fill:'#333'}));});
+  for(var f=9;f>=1;f--)svg.appendChild(el('text',{'class':'coord',x:squareX(f)+C/2,y:Y0-8,'text-anchor':'middle','font-size':14},String(f)));
+  for(var r=1;r<=9;r++)svg.appendChild(el('text',{'class':'coord',x:X0+9*C+14,y:squareY(r)+C/2,'text-anchor':'middle','dominant-baseline':'central','font-size':14},RANKS[r]));
+  for(var key in pos.sq){var s=pos.sq[key],xy=key.split(','),x=squareX(+xy[0])+C/2,y=squareY(+xy[1])+C/2;
+    var a={'class':'pc',x:x,y:y,'text-anchor':'middle','dominant-baseline':'central','font-size':30};
+    if(s.p[0]==='+')a.fill='#b3261e';if(s.w)a.transform='rotate(180 '+x+' '+y+')';
+    svg.appendChild(el('text',a,NAMES[s.p]||'?'));}
+  svg.appendChild(el('text',{'class':'hand','data-side':'b',x:X0,y:Y0+9*C+30,'font-size':15},handText('b',pos.hands.b)));
+}
+var players=[];
+function Player(section){
+  var data=JSON.parse(section.querySelector('script.plies').textContent);
+  this.section=section;this.data=data;this.ply=0;this.svg=section.querySelector('svg.diagram');
+  this.label=section.querySelector('.ply');this.now=section.querySelector('.now');
+  this.moves=section.querySelectorAll('.mv');var self=this;
+  section.querySelectorAll('.controls button').forEach(function(b){b.addEventListener('click',function(){self.step(b.getAttribute('data-step'));});});
+  this.moves.forEach(function(m){m.addEventListener('click',function(){self.go(+m.getAttribute('data-ply'));});});
+  section.addEventListener('click',function(){current=self;});
+  this.go(0);
+}
+Player.prototype.go=function(ply){var last=this.data.sfens.length-1;
+  this.ply=Math.max(0,Math.min(last,ply));
+  draw(this.svg,this.data.sfens[this.ply],this.ply>0?this.data.usi[this.ply-1]:'');
+  this.label.textContent=this.ply+' / '+last;
+  this.now.textContent=this.ply>0?this.ply+'手目 '+this.data.moves[this.ply-1]:'初形';
+  for(var i=0;i<this.moves.length;i++)this.moves[i].classList.toggle('cur',i===this.ply-1);
+  var b=this.section.querySelectorAll('.controls button');
+  b[0].disabled=b[1].disabled=this.ply===0;b[2].disabled=b[3].disabled=this.ply===last;};
+Player.prototype.step=function(how){
+  this.go(how==='first'?0:how==='prev'?this.ply-1:how==='next'?this.ply+1:this.data.sfens.length-1);};
+var current=null;
+function inView(){for(var i=0;i<players.length;i++){if(players[i].section.getBoundingClientRect().bottom>80)return players[i];}return players[0];}
+document.addEventListener('keydown',function(e){
+  var keys={ArrowLeft:'prev',ArrowRight:'next',Home:'first',End:'last'};
+  if(!keys[e.key]||e.altKey||e.ctrlKey||e.metaKey)return;
+  var p=current&&current.section.getBoundingClientRect().bottom>0&&current.section.getBoundingClientRect().top<innerHeight?current:inView();
+  if(p){p.step(keys[e.key]);e.preventDefault();}});
+document.querySelectorAll('section.problem').forEach(function(s){players.push(new Player(s));});
+window.kestranePlayers=players;
+})();
+)";
+
+}  // namespace
+
+std::string html_escape(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+Verdict verdict_of(const CheckedProblem& c) {
+  if (c.result == RESULT_TIMEOUT) return Verdict::TIME_OUT;
+  if (c.result == RESULT_NOMATE) return Verdict::NO_MATE;
+  if (c.alternate_ply > 0) return Verdict::ALTERNATE;
+  int stated = 0;
+  if (stated_length(c.problem.known, stated)) {
+    const int length = static_cast<int>(c.usi_moves.size());
+    if (length > stated) return Verdict::LONGER;
+    if (length < stated) return Verdict::SHORTER;
+  } else if (c.problem.known == "nomate") {
+    return Verdict::SHORTER;
+  }
+  return c.alternate == "unknown" ? Verdict::ALTERNATE_OPEN : Verdict::SOUND;
+}
+
+std::string verdict_text(const CheckedProblem& c) {
+  const std::string plies = std::to_string(c.usi_moves.size());
+  int stated = 0;
+  const bool has_stated = stated_length(c.problem.known, stated);
+  switch (verdict_of(c)) {
+    case Verdict::TIME_OUT:
+      return "Time-out: no mate was found within the time limit";
+    case Verdict::NO_MATE:
+      return has_stated ? "No mate, though a mate in " + std::to_string(stated) + " is stated" : "No mate";
+    case Verdict::ALTERNATE:
+      return "Alternate solution from ply " + std::to_string(c.alternate_ply) +
+             (c.alternate_move.empty() ? "" : " (" + c.alternate_move + ")");
+    case Verdict::LONGER:
+      return "Mate in " + plies + ", longer than the stated " + std::to_string(stated);
+    case Verdict::SHORTER:
+      return has_stated ? "Mate in " + plies + ", shorter than the stated " + std::to_string(stated)
+                        : "Mate in " + plies + ", where no mate is stated";
+    case Verdict::ALTERNATE_OPEN:
+      return "Mate in " + plies + "; the search for alternate solutions ran out of time";
+    case Verdict::SOUND:
+      return "Sound: mate in " + plies + ", no alternate solution";
+  }
+  return "";
+}
+
+bool play_usi_move(Diagram& d, const std::string& move) {
+  static constexpr char DROP_LETTERS[] = "PLNSGBR";
+  const int side = d.side_to_move;
+  int to_file = 0, to_rank = 0;
+  if (move.size() == 4 && move[1] == '*') {
+    const char* at = move[0] == '\0' ? nullptr : std::strchr(DROP_LETTERS, move[0]);
+    if (at == nullptr || !usi_square(move, 2, to_file, to_rank)) return false;
+    const int piece = static_cast<int>(at - DROP_LETTERS) + PAWN;
+    int8_t& target = d.piece[to_rank - 1][9 - to_file];
+    if (target != EMPTY || d.hands[side][piece] <= 0) return false;
+    --d.hands[side][piece];
+    target = static_cast<int8_t>(piece);
+    d.colour[to_rank - 1][9 - to_file] = static_cast<int8_t>(side);
+  } else {
+    int from_file = 0, from_rank = 0;
+    const bool promote = move.size() == 5 && move[4] == '+';
+    if ((move.size() != 4 && !promote) || !usi_square(move, 0, from_file, from_rank) ||
+        !usi_square(move, 2, to_file, to_rank)) {
+      return false;
+    }
+    int8_t& from = d.piece[from_rank - 1][9 - from_file];
+    int8_t& target = d.piece[to_rank - 1][9 - to_file];
+    const int8_t target_colour = d.colour[to_rank - 1][9 - to_file];
+    if (from <= EMPTY || from >= PIECE_CODES || d.colour[from_rank - 1][9 - from_file] != side) return false;
+    if (&from == &target || (target != EMPTY && (target_colour == side || target == KING))) return false;
+    if (promote && promote_of[from] == from) return false;
+    if (promote && (from >= TOKIN)) return false;
+    if (target > EMPTY && target < PIECE_CODES) ++d.hands[side][demote_of[target]];
+    target = static_cast<int8_t>(promote ? promote_of[from] : from);
+    d.colour[to_rank - 1][9 - to_file] = static_cast<int8_t>(side);
+    from = EMPTY;
+    d.colour[from_rank - 1][9 - from_file] = 0;
+  }
+  d.side_to_move ^= 1;
+  return true;
+}
+
+std::string html_report(const std::vector<CheckedProblem>& problems, const ReportSettings& settings) {
+  int counts[7] = {};
+  for (const CheckedProblem& c : problems) ++counts[static_cast<int>(verdict_of(c))];
+
+  std::string page =
+      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+      "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; style-src 'unsafe-inline'; "
+      "script-src 'unsafe-inline'; img-src data:\">\n"
+      "<title>Kestrane check report</title>\n<style>";
+  page += STYLE;
+  page += "</style>\n</head>\n<body>\n<h1>Kestrane check report</h1>\n";
+  const std::string alternate_budget =
+      settings.alt_seconds > 0 ? std::to_string(settings.alt_seconds) + " s" : std::string("no limit");
+  page += "<p class=\"settings\">" + std::to_string(problems.size()) + " problem" +
+          (problems.size() == 1 ? "" : "s") + "; time limit " +
+          (settings.limit_ms > 0 ? seconds_text(settings.limit_ms) : std::string("none")) +
+          " per problem, alternate-solution search " + alternate_budget + ", hash " +
+          std::to_string(settings.hash_mb) + " MB.</p>\n";
+
+  struct Count {
+    Verdict verdict;
+    const char* words;
+    bool always;
+  };
+  const Count shown[] = {{Verdict::SOUND, "sound", true},
+                         {Verdict::ALTERNATE, "alternate solution", true},
+                         {Verdict::NO_MATE, "no mate", true},
+                         {Verdict::TIME_OUT, "time-out", true},
+                         {Verdict::LONGER, "longer than stated", true},
+                         {Verdict::SHORTER, "shorter than stated", false},
+                         {Verdict::ALTERNATE_OPEN, "alternate search timed out", false}};
+  page += "<ul class=\"counts\">\n";
+  for (const Count& c : shown) {
+    const int n = counts[static_cast<int>(c.verdict)];
+    if (!c.always && n == 0) continue;
+    page += std::string("<li class=\"v-") + verdict_class(c.verdict) + "\" data-verdict=\"" +
+            verdict_class(c.verdict) + "\"><b>" + std::to_string(n) + "</b>" + c.words + "</li>\n";
+  }
+  page += "</ul>\n";
+
+  page +=
+      "<div class=\"table-wrap\"><table class=\"summary\">\n<thead><tr><th class=\"num\">#</th><th>problem</th>"
+      "<th>verdict</th><th class=\"num\">plies</th><th class=\"num wide\">stated</th><th class=\"num wide\">time</th>"
+      "</tr>"
+      "</thead>\n<tbody>\n";
+  for (size_t i = 0; i < problems.size(); ++i) {
+    const CheckedProblem& c = problems[i];
+    const std::string id = "p-" + std::to_string(i + 1);
+    page += "<tr><td class=\"num\">" + std::to_string(i + 1) + "</td><td><a href=\"#" + id + "\">" +
+            html_escape(c.problem.name) + "</a></td><td class=\"v-" + verdict_class(verdict_of(c)) + "\">" +
+            html_escape(verdict_label(c)) + "</td><td class=\"num\">" +
+            (c.result == RESULT_MATE ? std::to_string(c.usi_moves.size()) : std::string("-")) +
+            "</td><td class=\"num wide\">" + html_escape(c.problem.known.empty() ? "-" : c.problem.known) +
+            "</td><td class=\"num wide\">" + seconds_text(c.ms) + "</td></tr>\n";
+  }
+  page += "</tbody>\n</table></div>\n";
+
+  for (size_t i = 0; i < problems.size(); ++i) {
+    const CheckedProblem& c = problems[i];
+    const Verdict v = verdict_of(c);
+    Diagram diagram;
+    std::string why;
+    const bool drawable = diagram_from_sfen(c.problem.sfen, diagram, why);
+    std::vector<std::string> sfens, usi;
+    if (drawable) {
+      sfens.push_back(diagram_to_sfen(diagram));
+      for (const std::string& move : c.usi_moves) {
+        if (!play_usi_move(diagram, move)) break;
+        sfens.push_back(diagram_to_sfen(diagram));
+        usi.push_back(move);
+      }
+    }
+    const size_t plies = usi.size();
+    std::vector<std::string> japanese(c.japanese.begin(), c.japanese.begin() + std::min(plies, c.japanese.size()));
+    while (japanese.size() < plies) japanese.push_back(usi[japanese.size()]);
+
+    page += "\n<section class=\"problem\" id=\"p-" + std::to_string(i + 1) + "\" tabindex=\"-1\" data-name=\"" +
+            html_escape(c.problem.name) + "\">\n<header><h2>" + std::to_string(i + 1) + ". " +
+            html_escape(c.problem.name) + "</h2>\n<p class=\"verdict v-" + verdict_class(v) + "\">" +
+            html_escape(verdict_text(c)) + "</p></header>\n";
+    page += "<div class=\"board\">\n";
+    if (drawable) {
+      page += "<svg class=\"diagram\" viewBox=\"0 0 396 470\" role=\"img\" aria-label=\"Board of " +
+              html_escape(c.problem.name) + "\"></svg>\n<noscript>The diagram needs script.</noscript>\n";
+      page +=
+          "<div class=\"controls\"><button type=\"button\" data-step=\"first\" aria-label=\"start\">|&#x25C0;</button>"
+          "<button type=\"button\" data-step=\"prev\" aria-label=\"back\">&#x25C0;</button><span class=\"ply\">0 / " +
+          std::to_string(plies) +
+          "</span><button type=\"button\" data-step=\"next\" aria-label=\"forward\">&#x25B6;</button>"
+          "<button type=\"button\" data-step=\"last\" aria-label=\"end\">&#x25B6;|</button></div>\n"
+          "<p class=\"now jp\"></p>\n";
+    } else {
+      page += "<p>The position cannot be drawn: " + html_escape(why) + "</p>\n";
+    }
+    page += "</div>\n<div class=\"info\">\n";
+    if (c.result == RESULT_MATE) {
+      page += "<p class=\"moves jp\">";
+      for (size_t m = 0; m < plies; ++m) {
+        const bool alt = c.alternate_ply > 0 && static_cast<size_t>(c.alternate_ply) == m + 1;
+        page += std::string(m ? " " : "") + "<span class=\"mv" + (alt ? " alt" : "") + "\" data-ply=\"" +
+                std::to_string(m + 1) + "\">" + html_escape(japanese[m]) + "</span>";
+      }
+      page += "</p>\n<p class=\"shortest\">" + std::string(c.shortest == 1 ? "proven shortest" : "not proven") +
+              "</p>\n";
+      if (c.alternate_ply > 0) {
+        page += "<p class=\"alternate\">An alternate solution leaves the line at ply " +
+                std::to_string(c.alternate_ply) +
+                (c.alternate_move.empty() ? std::string()
+                                          : " with <span class=\"jp\">" + html_escape(c.alternate_move) + "</span>") +
+                (static_cast<size_t>(c.alternate_ply) <= plies
+                     ? " instead of <span class=\"jp\">" + html_escape(japanese[c.alternate_ply - 1]) + "</span>"
+                     : std::string()) +
+                ".</p>\n";
+      }
+    }
+    page += "<dl><dt>stated</dt><dd>" + html_escape(c.problem.known.empty() ? "-" : c.problem.known) +
+            "</dd><dt>time</dt><dd>" + seconds_text(c.ms) + "</dd><dt>SFEN</dt><dd><code>" +
+            html_escape(c.problem.sfen) + "</code></dd>";
+    if (c.result == RESULT_MATE) {
+      std::string line;
+      for (const std::string& m : c.usi_moves) line += (line.empty() ? "" : " ") + m;
+      page += "<dt>USI</dt><dd><code>" + html_escape(line) + "</code></dd>";
+    }
+    page += "</dl>\n</div>\n";
+    if (drawable) {
+      page += "<script type=\"application/json\" class=\"plies\">{\"sfens\":" + json_array(sfens) +
+              ",\"usi\":" + json_array(usi) + ",\"moves\":" + json_array(japanese) + "}</script>\n";
+    }
+    page += "</section>\n";
+  }
+  page += "<script>";
+  page += SCRIPT;
+  page += "</script>\n</body>\n</html>\n";
+  return page;
+}

@@ -1,0 +1,439 @@
+// kestrane-check: the composer's checker. Solves every problem of the files
+// and folders given, searches each mate for an alternate solution, and
+// writes the verdicts as a web page, TSV or Markdown tables and KIF files.
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "check_progress.h"
+#include "html_report.h"
+#include "problem_formats.h"
+#include "solve_session.h"
+#include "position/board.h"
+#include "position/make_move.h"
+#include "position/move_text.h"
+#include "search/tt.h"
+#include "solve/driver.h"
+#include "usi/command_loop.h"
+
+namespace {
+
+const char PROGRAM[] = "kestrane-check";
+
+struct Options {
+  std::vector<std::string> paths;
+  std::string html, tsv, md, kif_dir;
+  uint32_t hash_mb = TT_DEFAULT_HASH_MB;
+  uint32_t limit_ms = 30000;
+  int alt_seconds = 30;
+};
+
+void usage(FILE* out) {
+  std::fputs(
+      "kestrane-check: checks tsume-shogi problems: is each one sound?\n"
+      "\n"
+      "usage: kestrane-check PATH... [--html FILE] [--tsv FILE] [--md FILE] [--kif DIR]\n"
+      "                      [--limit MS] [--alt-seconds S] [--hash MB]\n"
+      "\n"
+      "PATH is a problem file or a folder of them: KIF or KIFU files with a board\n"
+      "diagram, as shogi GUIs save them (Shift-JIS or UTF-8), CSA files, or SFEN files\n"
+      "with one problem a line. A folder is read in name order.\n"
+      "\n"
+      "Every problem is solved, and its solution is then searched for an alternate\n"
+      "solution (another mate that leaves the line somewhere). The verdicts: sound,\n"
+      "alternate solution from ply k, no mate, time-out, or a mate longer or shorter\n"
+      "than the length the file states (a KIF line such as まで21手で詰み).\n"
+      "\n"
+      "  --html FILE       the report as one web page: the diagrams, the verdicts and\n"
+      "                    the solutions to step through (open it in any browser)\n"
+      "  --tsv FILE        the report as a tab-separated table, for a spreadsheet\n"
+      "  --md FILE         the report as a Markdown table\n"
+      "  --kif DIR         each solution as DIR/<problem>.kifu, to replay in a GUI\n"
+      "  --limit MS        time to find the mate and prove it shortest, per problem,\n"
+      "                    in milliseconds (default 30000; 0 = no limit)\n"
+      "  --alt-seconds S   time for the alternate-solution search, per problem\n"
+      "                    (default 30; 0 = no limit)\n"
+      "  --hash MB         memory for the search tables (default 256)\n"
+      "\n"
+      "Without --html, --tsv or --md the table goes to standard output.\n"
+      "\n"
+      "Example:\n"
+      "  kestrane-check my_problems/ --html report.html --alt-seconds 60\n"
+      "\n"
+      "Exit status: 0 when every problem was read and checked; 1 when a file could\n"
+      "not be read (it is named, with the line, and skipped); 2 for a wrong option or\n"
+      "a report that could not be written.\n",
+      out);
+}
+
+bool parse_number(const char* text, uint32_t& out) {
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long long value = std::strtoull(text, &end, 10);
+  if (end == text || *end != '\0' || errno != 0 || value > 0xFFFFFFFFull || text[0] == '-') return false;
+  out = static_cast<uint32_t>(value);
+  return true;
+}
+
+// 0 to go on, else the exit status (0 for --help).
+int parse_options(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](uint32_t& out) {
+      if (i + 1 >= argc || !parse_number(argv[i + 1], out)) {
+        std::fprintf(stderr, "%s: %s needs a number\n", PROGRAM, arg.c_str());
+        return false;
+      }
+      ++i;
+      return true;
+    };
+    auto text = [&](std::string& out) {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "%s: %s needs a file name\n", PROGRAM, arg.c_str());
+        return false;
+      }
+      out = argv[++i];
+      return true;
+    };
+    bool ok = true;
+    if (arg == "--hash") {
+      ok = value(options.hash_mb);
+      // The engine takes USI_Hash modulo 2^17 megabytes (entries wrap at 32 bits).
+      if (ok && (options.hash_mb == 0 || options.hash_mb >= (1u << 17))) {
+        std::fprintf(stderr, "%s: --hash must be 1..131071\n", PROGRAM);
+        ok = false;
+      }
+    } else if (arg == "--limit") {
+      ok = value(options.limit_ms);
+    } else if (arg == "--alt-seconds") {
+      uint32_t seconds = 0;
+      ok = value(seconds);
+      // YoTsume_Second is a signed 32-bit value; 0 means no limit.
+      if (ok && seconds > 0x7FFFFFFFu) {
+        std::fprintf(stderr, "%s: --alt-seconds is too large\n", PROGRAM);
+        ok = false;
+      }
+      options.alt_seconds = static_cast<int>(seconds);
+    } else if (arg == "--html") {
+      ok = text(options.html);
+    } else if (arg == "--tsv") {
+      ok = text(options.tsv);
+    } else if (arg == "--md") {
+      ok = text(options.md);
+    } else if (arg == "--kif") {
+      ok = text(options.kif_dir);
+    } else if (arg == "--help" || arg == "-h") {
+      usage(stdout);
+      return -1;
+    } else if (!arg.empty() && arg[0] == '-') {
+      std::fprintf(stderr, "%s: unknown option %s\n", PROGRAM, arg.c_str());
+      ok = false;
+    } else {
+      options.paths.push_back(arg);
+    }
+    if (!ok) return 2;
+  }
+  if (options.paths.empty()) {
+    std::fprintf(stderr, "%s: name a problem file or folder\n", PROGRAM);
+    return 2;
+  }
+  return 0;
+}
+
+std::string alternate_text(const Solved& s) {
+  if (s.outcome.result != RESULT_MATE) return "-";
+  if (s.outcome.alternate_ply > 0) return "yes";
+  return s.outcome.alternate_timed_out ? "unknown" : "no";
+}
+
+// 1 when the engine said the mate is proven shortest, 0 when it said it is
+// not, -1 when it said neither. The first such line is the solve's own: the
+// alternate-solution rounds write none.
+int shortest_said(const std::string& engine_lines) {
+  const size_t proven = engine_lines.find("info string The mate is proven shortest.");
+  const size_t open = engine_lines.find("info string The mate is not proven shortest.");
+  if (proven == std::string::npos && open == std::string::npos) return -1;
+  return proven < open ? 1 : 0;
+}
+
+// The first move of the first alternate solution the rounds reported, in
+// USI text ("" when none).
+std::string reported_alternate_move(const std::string& engine_lines, int ply) {
+  const std::string head = "info string Another solution was found at " + std::to_string(ply) + " ply.(";
+  const size_t at = engine_lines.find(head);
+  if (at == std::string::npos) return "";
+  const size_t arrow = engine_lines.find(" -> ", at + head.size());
+  if (arrow == std::string::npos) return "";
+  const size_t end = engine_lines.find(')', arrow + 4);
+  if (end == std::string::npos || end - arrow - 4 > 5) return "";
+  return engine_lines.substr(arrow + 4, end - arrow - 4);
+}
+
+// A USI move of `side` as a MoveCode of the board as the engine stores it
+// (0 when the text is no move).
+MoveCode usi_move_code(const std::string& text, int side) {
+  static constexpr char DROP_LETTERS[] = "PLNSGBR";
+  const auto square = [&](size_t at) {
+    if (at + 1 >= text.size()) return -1;
+    const int file = text[at] - '0', rank = text[at + 1] - 'a' + 1;
+    if (file < 1 || file > 9 || rank < 1 || rank > 9) return -1;
+    return board.flipped ? 9 * (rank - 1) + file - 1 : 9 * (9 - rank) + 9 - file;
+  };
+  const int to = square(2);
+  if (to < 0) return 0;
+  if (text.size() == 4 && text[1] == '*') {
+    const char* at = text[0] == '\0' ? nullptr : std::strchr(DROP_LETTERS, text[0]);
+    if (at == nullptr) return 0;
+    return static_cast<MoveCode>(hand_square(side, static_cast<int>(at - DROP_LETTERS) + PAWN) * 256 + to);
+  }
+  const int from = square(0);
+  const bool promote = text.size() == 5 && text[4] == '+';
+  if (from < 0 || (text.size() != 4 && !promote)) return 0;
+  return static_cast<MoveCode>(from * 256 + to + (promote ? PROMOTION_BIT : 0));
+}
+
+// Plays the answer from the problem's position, naming each move in both
+// Japanese notations with the board standing before it, and the reported
+// alternate move where it leaves the line.
+void japanese_texts(const ProblemEntry& p, const Solved& s, const std::string& alternate_usi, CheckedProblem& checked,
+                    std::vector<std::string>& kif_moves) {
+  handle_command("position sfen " + p.sfen);
+  board.flipped = side_to_move == WHITE ? 1 : 0;
+  rebuild_derived_state();
+  board.ply = 0;
+  board.depth = 1;
+  int previous_to = NO_SQUARE;
+  std::vector<std::pair<Move, std::pair<int16_t, int16_t>>> played;
+  for (int i = 0; i < s.length && i < MOVE_STACK_SIZE - 1; ++i) {
+    const int16_t side = static_cast<int16_t>(i % 2);
+    const MoveCode code = s.moves[i];
+    if (i + 1 == checked.alternate_ply && !alternate_usi.empty()) {
+      const MoveCode alternate = usi_move_code(alternate_usi, side);
+      const std::string text = alternate != 0 ? japanese_move_text(alternate, previous_to, JAPANESE_PUBLISHED) : "";
+      checked.alternate_move = text.empty() ? alternate_usi : japanese_side_mark(side) + text;
+    }
+    checked.japanese.push_back(japanese_side_mark(side) + japanese_move_text(code, previous_to, JAPANESE_PUBLISHED));
+    kif_moves.push_back(japanese_move_text(code, previous_to, JAPANESE_KIF));
+    int16_t captured_piece = EMPTY, captured_owner = OWNER_NONE;
+    const Move move = move_of(code);
+    make_move(side, move, captured_piece, captured_owner);
+    played.push_back({move, {captured_piece, captured_owner}});
+    previous_to = move_to(code);
+  }
+  for (size_t i = played.size(); i-- > 0;) {
+    unmake_move(static_cast<int16_t>(i % 2), played[i].first, played[i].second.first, played[i].second.second);
+  }
+}
+
+std::string markdown_cell(const std::string& text) {
+  std::string cell;
+  for (char c : text) {
+    if (c == '|') cell += '\\';
+    cell += c;
+  }
+  return cell.empty() ? " " : cell;
+}
+
+// DIR/<name>.kifu, with a number added when two problems share a name.
+std::string kif_path(const std::string& dir, const std::string& name, std::set<std::string>& used) {
+  std::string stem = name.empty() ? "problem" : name;
+  std::string candidate = stem;
+  for (int n = 2; !used.insert(candidate).second; ++n) candidate = stem + "-" + std::to_string(n);
+  return (std::filesystem::path(dir) / (candidate + ".kifu")).string();
+}
+
+bool write_file(const std::string& path, const std::string& text) {
+  FILE* out = std::fopen(path.c_str(), "wb");
+  if (out == nullptr) {
+    std::fprintf(stderr, "%s: cannot write %s: %s\n", PROGRAM, path.c_str(), std::strerror(errno));
+    return false;
+  }
+  const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+  if (std::fclose(out) != 0 || !written) {
+    std::fprintf(stderr, "%s: writing %s failed\n", PROGRAM, path.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool write_kif(const std::string& path, const ProblemEntry& p, const std::vector<std::string>& kif_moves) {
+  Diagram diagram;
+  std::string why;
+  if (!diagram_from_sfen(p.sfen, diagram, why)) {
+    std::fprintf(stderr, "%s: no KIF file for %s: %s\n", PROGRAM, p.name.c_str(), why.c_str());
+    return false;
+  }
+  return write_file(path, kif_solution(diagram, p.name, kif_moves));
+}
+
+int run_check(const Options& options, const std::vector<ProblemEntry>& problems) {
+  set_up_engine({options.hash_mb, 0, true, options.alt_seconds});
+  if (!options.kif_dir.empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(options.kif_dir, ec);
+    if (!std::filesystem::is_directory(options.kif_dir, ec)) {
+      std::fprintf(stderr, "%s: cannot make the directory %s\n", PROGRAM, options.kif_dir.c_str());
+      return 2;
+    }
+  }
+  std::set<std::string> kif_names;
+  FILE* tsv = nullptr;
+  FILE* md = nullptr;
+  if (!options.tsv.empty() && (tsv = std::fopen(options.tsv.c_str(), "w")) == nullptr) {
+    std::fprintf(stderr, "%s: cannot write %s: %s\n", PROGRAM, options.tsv.c_str(), std::strerror(errno));
+    return 2;
+  }
+  if (!options.md.empty() && (md = std::fopen(options.md.c_str(), "w")) == nullptr) {
+    std::fprintf(stderr, "%s: cannot write %s: %s\n", PROGRAM, options.md.c_str(), std::strerror(errno));
+    if (tsv) std::fclose(tsv);
+    return 2;
+  }
+  const ReportSettings settings{options.hash_mb, options.limit_ms, options.alt_seconds};
+  std::vector<CheckedProblem> checked_problems;
+  // The page is written at once, so that a wrong name shows before the hours
+  // of a check, and again after every problem, so that it can be opened
+  // while the check runs.
+  if (!options.html.empty() && !write_file(options.html, html_report(checked_problems, settings))) {
+    if (tsv) std::fclose(tsv);
+    if (md) std::fclose(md);
+    return 2;
+  }
+  // Without a report file the TSV goes to the real stdout.
+  if (tsv == nullptr && md == nullptr && options.html.empty()) tsv = table_output();
+
+  const char* columns[] = {"problem", "sfen",     "result",    "length",        "known",
+                           "line",    "japanese", "alternate", "alternate_ply", "ms"};
+  if (tsv) {
+    for (size_t c = 0; c < std::size(columns); ++c) std::fprintf(tsv, "%s%s", c ? "\t" : "", columns[c]);
+    std::fputs("\n", tsv);
+  }
+  if (md) {
+    const std::string budget =
+        options.alt_seconds > 0 ? std::to_string(options.alt_seconds) + " s" : std::string("without a limit");
+    std::fprintf(md,
+                 "Checked with Kestrane: hash %u MB, limit %u ms per problem, alternate-solution search %s.\n"
+                 "alternate: yes = another mate leaves the line at alternate_ply; no = the search found none;\n"
+                 "unknown = the alternate-solution search ran out of time.\n\n",
+                 options.hash_mb, options.limit_ms, budget.c_str());
+    for (const char* c : columns) std::fprintf(md, "| %s ", c);
+    std::fputs("|\n", md);
+    // Numbers right-aligned: length, known, alternate_ply, ms.
+    for (size_t c = 0; c < std::size(columns); ++c) {
+      std::fputs(c == 3 || c == 4 || c == 8 || c == 9 ? "|---:" : "|---", md);
+    }
+    std::fputs("|\n", md);
+  }
+
+  const double bound =
+      options.limit_ms > 0 && options.alt_seconds > 0 ? options.limit_ms / 1000.0 + options.alt_seconds : 0.0;
+  CheckProgress progress(stderr, stderr_is_terminal(), problems.size(), bound);
+  bool write_failed = false;
+  for (size_t i = 0; i < problems.size(); ++i) {
+    const ProblemEntry& p = problems[i];
+    progress.start(i, p.name);
+    std::string engine_lines;
+    const Solved s = solve(p, options.limit_ms, false, &engine_lines);
+    const bool mate = s.outcome.result == RESULT_MATE;
+    const std::string length = mate ? std::to_string(s.length) : "-";
+    // Done before the files are written, so that a message about one of
+    // them starts a line of its own rather than the live line's end.
+    progress.finish(result_name(s.outcome.result), length);
+    CheckedProblem checked;
+    checked.problem = p;
+    checked.result = s.outcome.result;
+    checked.ms = s.ms;
+    checked.alternate = alternate_text(s);
+    std::vector<std::string> kif_moves;
+    if (mate) {
+      for (size_t at = 0; at < s.line.size();) {
+        const size_t blank = std::min(s.line.find(' ', at), s.line.size());
+        if (blank > at) checked.usi_moves.push_back(s.line.substr(at, blank - at));
+        at = blank + 1;
+      }
+      checked.shortest = shortest_said(engine_lines);
+      checked.alternate_ply = s.outcome.alternate_ply;
+      japanese_texts(p, s, reported_alternate_move(engine_lines, s.outcome.alternate_ply), checked, kif_moves);
+    }
+    if (mate && !options.kif_dir.empty()) {
+      write_failed |= !write_kif(kif_path(options.kif_dir, p.name, kif_names), p, kif_moves);
+    }
+    std::string japanese;
+    for (const std::string& move : checked.japanese) japanese += (japanese.empty() ? "" : " ") + move;
+    const std::string ply = mate && s.outcome.alternate_ply > 0 ? std::to_string(s.outcome.alternate_ply) : "-";
+    char ms[32];
+    std::snprintf(ms, sizeof ms, "%.0f", s.ms);
+    const std::string cells[] = {p.name, p.sfen, result_name(s.outcome.result), length,
+                                 p.known.empty() ? "-" : p.known, mate ? s.line : "-",
+                                 mate ? japanese : "-", checked.alternate, ply, ms};
+    if (tsv) {
+      for (size_t c = 0; c < std::size(cells); ++c) std::fprintf(tsv, "%s%s", c ? "\t" : "", cells[c].c_str());
+      std::fputs("\n", tsv);
+      write_failed |= std::fflush(tsv) != 0;
+    }
+    if (md) {
+      for (size_t c = 0; c < std::size(cells); ++c) {
+        // SFEN and line in code spans: they hold '+' and '*'.
+        const bool code = (c == 1 || c == 5) && cells[c] != "-";
+        std::fprintf(md, "| %s%s%s ", code ? "`" : "", markdown_cell(cells[c]).c_str(), code ? "`" : "");
+      }
+      std::fputs("|\n", md);
+      write_failed |= std::fflush(md) != 0;
+    }
+    checked_problems.push_back(std::move(checked));
+    if (!options.html.empty()) write_failed |= !write_file(options.html, html_report(checked_problems, settings));
+  }
+  if (tsv && tsv != table_output()) write_failed |= std::fclose(tsv) != 0;
+  if (md) write_failed |= std::fclose(md) != 0;
+  if (write_failed) {
+    std::fprintf(stderr, "%s: writing the reports or the KIF files failed\n", PROGRAM);
+    return 2;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  const int parsed = parse_options(argc, argv, options);
+  if (parsed == -1) return 0;
+  if (parsed != 0) {
+    std::fprintf(stderr, "Try '%s --help'.\n", PROGRAM);
+    return parsed;
+  }
+  std::vector<ProblemEntry> problems;
+  std::vector<std::string> unreadable;
+  for (const std::string& path : options.paths) {
+    if (!load_problems(path, problems, unreadable)) {
+      std::fprintf(stderr, "%s: cannot read %s\n", PROGRAM, path.c_str());
+      return 2;
+    }
+  }
+  for (const std::string& message : unreadable) std::fprintf(stderr, "%s: %s (skipped)\n", PROGRAM, message.c_str());
+  if (problems.empty()) {
+    std::string names;
+    for (const std::string& path : options.paths) names += (names.empty() ? "" : ", ") + path;
+    std::fprintf(stderr, "%s: no problems in %s\n", PROGRAM, names.c_str());
+    return 2;
+  }
+  if (!redirect_engine_output()) {
+    std::fprintf(stderr, "%s: cannot redirect the engine's output: %s\n", PROGRAM, std::strerror(errno));
+    return 2;
+  }
+  const int status = run_check(options, problems);
+  if (status == 0 && !unreadable.empty()) {
+    std::fprintf(stderr, "%s: %zu problem file%s skipped, see above\n", PROGRAM, unreadable.size(),
+                 unreadable.size() == 1 ? "" : "s");
+    return 1;
+  }
+  return status;
+}
