@@ -110,6 +110,26 @@ TEST(Platform, TableMemoryIsZeroedAndKeepsTheLimit) {
   platform_free(nullptr);
 }
 
+// More large blocks at once than the mapped ones the layer keeps track of,
+// freed out of order: each is zeroed, holds what is written, and goes back.
+TEST(Platform, ManyLargeBlocksAtOnce) {
+  constexpr int BLOCKS = 12;
+  unsigned char* blocks[BLOCKS];
+  for (int i = 0; i < BLOCKS; ++i) {
+    blocks[i] = static_cast<unsigned char*>(platform_alloc_zeroed(6 * MIB + static_cast<std::size_t>(i)));
+    ASSERT_NE(blocks[i], nullptr);
+    EXPECT_TRUE(all_zero(blocks[i], 6 * MIB + static_cast<std::size_t>(i)));
+    blocks[i][0] = blocks[i][6 * MIB + static_cast<std::size_t>(i) - 1] = static_cast<unsigned char>(i + 1);
+  }
+  for (int i = 0; i < BLOCKS; ++i) EXPECT_EQ(blocks[i][0], i + 1);
+  for (int i = BLOCKS - 1; i >= 0; i -= 2) platform_free(blocks[i]);
+  for (int i = 0; i < BLOCKS; i += 2) platform_free(blocks[i]);
+  auto* again = static_cast<unsigned char*>(platform_alloc_zeroed(6 * MIB));
+  ASSERT_NE(again, nullptr);
+  EXPECT_TRUE(all_zero(again, 6 * MIB));
+  platform_free(again);
+}
+
 TEST(Platform, PhysicalMemoryIsKnown) {
   const uint64_t memory = platform_memory_bytes();
   EXPECT_GE(memory, uint64_t{64} * MIB);
