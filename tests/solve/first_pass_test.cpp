@@ -156,4 +156,34 @@ TEST_F(FirstPass, FirstMateIsShownAtOnce) {
   }
 }
 
+// A table far too small for the tree: stores keep evicting entries, and the
+// proofs of the main line must outlive the numbers around them, so that the
+// line can be verified and read out.
+TEST_F(FirstPass, SmallTableKeepsTheMainLinesProofs) {
+  const std::string sfen = "7gk/9/6P1+P/9/9/9/9/9/9 b GSP2r2b2g3s4n4l15p 1";
+  fresh_search_tables(1u << 7);
+  reset_search_counters();
+  setup_position(sfen);
+  node_budget = 5000000;
+  testing::internal::CaptureStdout();
+  MoveCode* answer = run_solver(SOLVE, 0);
+  testing::internal::GetCapturedStdout();
+  node_budget = 0;
+  ASSERT_EQ(solve_result, RESULT_MATE);
+  EXPECT_GT(replacements, 0u) << "the table was not full";
+  std::vector<MoveCode> line;
+  for (int i = 0; answer[i] > 0; ++i) line.push_back(answer[i]);
+  EXPECT_EQ(line.size(), 15u);
+  setup_position(sfen);
+  expect_mating_line(line);
+  uint32_t hand;
+  int16_t len;
+  int32_t pn, dn;
+  rebuild_derived_state();
+  refine_pass = 0;  // probed as the next request would
+  length_limit = 2999;
+  ASSERT_TRUE(tt_probe(0, hand, len, pn, dn));
+  EXPECT_EQ(pn, 0) << "the root's proof is still in the table";
+}
+
 }  // namespace
