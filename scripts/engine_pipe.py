@@ -20,3 +20,26 @@ def read_line(proc, buffer, deadline):
         buffer[0] += chunk
     line, buffer[0] = buffer[0].split(b"\n", 1)
     return line.decode("latin-1")
+
+
+def open_engine(engine, hash_mb):
+    """An engine process after `usi`, `USI_Hash`, `isready` and `usinewgame`,
+    with its line buffer and a function that writes one line to it."""
+    import subprocess
+    proc = subprocess.Popen([engine], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+    buffer = [b""]
+
+    def send(line):
+        proc.stdin.write((line + "\n").encode())
+        proc.stdin.flush()
+
+    send("usi")
+    send(f"setoption name USI_Hash value {hash_mb}")
+    send("isready")
+    deadline = time.monotonic() + 60
+    while True:
+        line = read_line(proc, buffer, deadline)
+        if line is None or line == "readyok":
+            break
+    send("usinewgame")
+    return proc, buffer, send

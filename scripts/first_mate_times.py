@@ -14,26 +14,11 @@ import subprocess
 import sys
 import time
 
-from engine_pipe import read_line
+from engine_pipe import open_engine, read_line
 
 
 def measure(engine, sfen, hash_mb, limit_ms):
-    proc = subprocess.Popen([engine], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-    buffer = [b""]
-
-    def send(line):
-        proc.stdin.write((line + "\n").encode())
-        proc.stdin.flush()
-
-    send("usi")
-    send(f"setoption name USI_Hash value {hash_mb}")
-    send("isready")
-    deadline = time.monotonic() + 60
-    while True:
-        line = read_line(proc, buffer, deadline)
-        if line is None or line == "readyok":
-            break
-    send("usinewgame")
+    proc, buffer, send = open_engine(engine, hash_mb)
     send("position sfen " + sfen)
     start = time.monotonic()
     send(f"go mate {limit_ms}")

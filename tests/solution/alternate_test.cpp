@@ -19,6 +19,7 @@
 #include "support/mate_check.h"
 #include "support/position_helpers.h"
 #include "support/problems.h"
+#include "support/rotation.h"
 #include "support/rules_reference.h"
 #include "support/usi_moves.h"
 
@@ -142,23 +143,6 @@ int attacker_hand_count() {
   int n = 0;
   for (int piece = PAWN; piece <= ROOK; ++piece) n += board.hands[0][piece];
   return n;
-}
-
-// The same problem turned by 180 degrees with the colours exchanged: White
-// attacks, and the answer reads in the rotated coordinates.
-std::string rotated_sfen(const std::string& sfen) {
-  setup_position(sfen);
-  const ref::Position pos = ref::Position::from_board();
-  ref::Position turned = pos;
-  for (int sq = 0; sq < SQUARES; ++sq) {
-    turned.pieces[SQUARES - 1 - sq] = pos.pieces[sq];
-    turned.owners[SQUARES - 1 - sq] = pos.owners[sq] == OWNER_NONE ? OWNER_NONE : pos.owners[sq] ^ 1;
-  }
-  for (int piece = 0; piece < 8; ++piece) {
-    turned.hands[0][piece] = pos.hands[1][piece];
-    turned.hands[1][piece] = pos.hands[0][piece];
-  }
-  return ref::to_sfen(turned, 1);
 }
 
 std::string rotated_usi(std::string usi) {

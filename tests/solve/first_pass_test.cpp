@@ -11,6 +11,7 @@
 #include "solve/driver.h"
 #include "support/gen_helpers.h"
 #include "support/mate_check.h"
+#include "support/rotation.h"
 #include "support/rules_reference.h"
 #include "support/short_mates.h"
 #include "support/solve_loop.h"
@@ -19,22 +20,6 @@
 namespace {
 
 namespace ref = rules_reference;
-
-// The same problem turned by 180 degrees with the colours exchanged.
-std::string rotated_sfen(const std::string& sfen) {
-  setup_position(sfen);
-  const ref::Position pos = ref::Position::from_board();
-  ref::Position turned = pos;
-  for (int sq = 0; sq < SQUARES; ++sq) {
-    turned.pieces[SQUARES - 1 - sq] = pos.pieces[sq];
-    turned.owners[SQUARES - 1 - sq] = pos.owners[sq] == OWNER_NONE ? OWNER_NONE : pos.owners[sq] ^ 1;
-  }
-  for (int piece = 0; piece < 8; ++piece) {
-    turned.hands[0][piece] = pos.hands[1][piece];
-    turned.hands[1][piece] = pos.hands[0][piece];
-  }
-  return ref::to_sfen(turned, 1);
-}
 
 class FirstPass : public testing::Test {
  protected:
