@@ -3,40 +3,40 @@
 #include "movegen/attack.h"
 #include "movegen/step_tables.h"
 
-int32_t rest_min_pn;
-int32_t rest_dn_sum;
-int16_t rest_dependency = NO_DEPENDENCY;
-int16_t node_len;
-int32_t pn_sum;
-int32_t pn_sum_b;
-PackedHand proof_hand;
-uint8_t drop_mate_seen;
-uint8_t promo_flagged;
-uint8_t no_legal_candidate;
-uint8_t no_legal_evasion;
-uint32_t nodes;
+thread_local int32_t rest_min_pn;
+thread_local int32_t rest_dn_sum;
+thread_local int16_t rest_dependency = NO_DEPENDENCY;
+thread_local int16_t node_len;
+thread_local int32_t pn_sum;
+thread_local int32_t pn_sum_b;
+thread_local PackedHand proof_hand;
+thread_local uint8_t drop_mate_seen;
+thread_local uint8_t promo_flagged;
+thread_local uint8_t no_legal_candidate;
+thread_local uint8_t no_legal_evasion;
+thread_local uint32_t nodes;
 
-int32_t child_pn;
-int32_t child_dn;
-int16_t child_dependency = NO_DEPENDENCY;
-int16_t child_tag;
-uint32_t probe_flags;
+thread_local int32_t child_pn;
+thread_local int32_t child_dn;
+thread_local int16_t child_dependency = NO_DEPENDENCY;
+thread_local int16_t child_tag;
+thread_local uint32_t probe_flags;
 
-MoveCode hint_moves[3];
+thread_local MoveCode hint_moves[3];
 
 uint8_t reopen_main_line;
 uint32_t main_line_keys[MOVE_STACK_SIZE + 2];
 
-uint8_t gen_overflow;
-int check_class;
+thread_local uint8_t gen_overflow;
+thread_local int check_class;
 
 namespace {
 
 // Level of the generation in progress: push_entry grows its list's end.
-int gen_level;
+thread_local int gen_level;
 // Where the probes write once the storage is full, so that no list of a
 // lower level is overwritten.
-MoveEntry overflow_sink;
+thread_local MoveEntry overflow_sink;
 
 MoveEntry* entry_at(int index) { return index >= 0 && index < MOVE_ENTRIES_SIZE ? &move_entries[index] : &overflow_sink; }
 

@@ -38,7 +38,7 @@ struct MoveEntry {
   int16_t dependency;  // pn infinite: shallowest path ply the disproof rests on
 };
 
-extern MoveEntry move_entries[MOVE_ENTRIES_SIZE];
+extern thread_local MoveEntry move_entries[MOVE_ENTRIES_SIZE];
 // The list of level L is move_entries[list_start[L] .. list_start[L + 1] - 1].
 // One spare index so that level LIST_LEVELS - 1 still has an end.
-extern int16_t list_start[LIST_LEVELS + 1];
+extern thread_local int16_t list_start[LIST_LEVELS + 1];

@@ -4,7 +4,7 @@
 
 #include "position/keys.h"
 
-Board board;
+thread_local Board board;
 
 void board_clear() {
   std::memset(&board, 0, sizeof board);

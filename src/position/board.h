@@ -40,7 +40,7 @@ struct Board {
   uint32_t flipped;
 };
 
-extern Board board;
+extern thread_local Board board;
 
 // Recomputes every field but pieces, owners and hands from those three.
 void rebuild_derived_state();

@@ -76,7 +76,7 @@ void drop_piece(int owner, int piece, int hand_sq, int to, int mode) {
   }
 }
 
-PathPosition path_positions[MOVE_STACK_SIZE];
+thread_local PathPosition path_positions[MOVE_STACK_SIZE];
 
 int repeated_ply() {
   for (int at = board.ply - 2; at >= 0; at -= 2) {

@@ -38,7 +38,7 @@ struct PathPosition {
   HashKey key;
   PackedHand hand;
 };
-extern PathPosition path_positions[MOVE_STACK_SIZE];
+extern thread_local PathPosition path_positions[MOVE_STACK_SIZE];
 
 // The latest earlier ply with the same side to move, the same board and an
 // attacker hand holding at least the current one; -1 when there is none.

@@ -12,7 +12,7 @@
 #include "solve/progress.h"
 #include "solve/search_state.h"
 
-int16_t disproof_dependency = NO_DEPENDENCY;
+thread_local int16_t disproof_dependency = NO_DEPENDENCY;
 
 void repetition_answer(int at, int32_t th, int32_t& pn_out, int32_t& dn_out) {
   pn_out = at >= 0 ? PN_INFINITE : th;

@@ -7,9 +7,9 @@
 #include "position/keys.h"
 #include "search/tt.h"
 
-MoveCode ref_move = 0;
-MoveCode ref_move2 = 0;
-int16_t ref_piece = 0;
+thread_local MoveCode ref_move = 0;
+thread_local MoveCode ref_move2 = 0;
+thread_local int16_t ref_piece = 0;
 
 namespace {
 

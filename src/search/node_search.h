@@ -16,7 +16,7 @@ constexpr int MAX_NODE_PLY = MOVE_STACK_SIZE - 2;
 // counts as the attacker's failure only on the path that repeats), or
 // NO_DEPENDENCY. A disproof resting on a ply above the node is never stored
 // as that position's disproof.
-extern int16_t disproof_dependency;
+extern thread_local int16_t disproof_dependency;
 
 // The disproof answer of a repetition of the position at `at`; at < 0 (a
 // marker without the position on the path) only fails for the threshold.

@@ -15,23 +15,23 @@
 TtEntry* tt_tables[2] = {nullptr, nullptr};
 uint32_t tt_slots = 0;
 
-MoveCode tt_hint_move = 0;
-uint8_t on_path_here = 0;
-uint8_t on_path_smaller = 0;
-int16_t tt_dependency = NO_DEPENDENCY;
+thread_local MoveCode tt_hint_move = 0;
+thread_local uint8_t on_path_here = 0;
+thread_local uint8_t on_path_smaller = 0;
+thread_local int16_t tt_dependency = NO_DEPENDENCY;
 
-uint8_t store_under_path_key = 0;
-uint8_t probe_off_board = 0;
+thread_local uint8_t store_under_path_key = 0;
+thread_local uint8_t probe_off_board = 0;
 uint8_t allow_proof_overwrite = 0;
 
 uint8_t refine_pass = 0;
-int16_t length_limit = 0;
-int32_t node_threshold = 0;
-int16_t proof_len = 0;
+thread_local int16_t length_limit = 0;
+thread_local int32_t node_threshold = 0;
+thread_local int16_t proof_len = 0;
 
-uint32_t expansions = 0;
-uint32_t reexpansions = 0;
-uint32_t replacements = 0;
+thread_local uint32_t expansions = 0;
+thread_local uint32_t reexpansions = 0;
+thread_local uint32_t replacements = 0;
 int32_t hashfull_max = 0;
 
 namespace {

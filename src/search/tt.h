@@ -67,33 +67,33 @@ extern TtEntry* tt_tables[2];
 extern uint32_t tt_slots;
 
 // Side results of tt_probe.
-extern MoveCode tt_hint_move;     // best move of the entry answered (left as is on a miss)
-extern uint8_t on_path_here;      // this position, same or larger hand, is on the path
-extern uint8_t on_path_smaller;   // this position, smaller hand, is on the path
+extern thread_local MoveCode tt_hint_move;     // best move of the entry answered (left as is on a miss)
+extern thread_local uint8_t on_path_here;      // this position, same or larger hand, is on the path
+extern thread_local uint8_t on_path_smaller;   // this position, smaller hand, is on the path
 // For a disproof answered from an entry of this path (see
 // tt_store_path_disproof): the ply of the shallowest position on the path
 // that the disproof rests on; NO_DEPENDENCY for every other answer.
-extern int16_t tt_dependency;
+extern thread_local int16_t tt_dependency;
 
 // Set while a caller probes a position that stands in the key only (the
 // board arrays still hold another one): the entries' moves are then not
 // checked against the board.
-extern uint8_t probe_off_board;
+extern thread_local uint8_t probe_off_board;
 
 // Mode flags of the solution reader and the alternate-solution search.
-extern uint8_t store_under_path_key;
+extern thread_local uint8_t store_under_path_key;
 extern uint8_t allow_proof_overwrite;
 
 // Search state the table reads, written by the driver and the node searches.
 extern uint8_t refine_pass;      // refinement passes so far, 0 before the first proof
-extern int16_t length_limit;     // mate length limit of the refinement passes
-extern int32_t node_threshold;   // threshold of the node most recently expanded
-extern int16_t proof_len;        // length that tt_store_result writes
+extern thread_local int16_t length_limit;     // mate length limit of the refinement passes
+extern thread_local int32_t node_threshold;   // threshold of the node most recently expanded
+extern thread_local int16_t proof_len;        // length that tt_store_result writes
 
 // Counters, reset by the driver.
-extern uint32_t expansions;    // nodes expanded
-extern uint32_t reexpansions;  // expansions of positions that already had an entry
-extern uint32_t replacements;  // stores that evicted another entry
+extern thread_local uint32_t expansions;    // nodes expanded
+extern thread_local uint32_t reexpansions;  // expansions of positions that already had an entry
+extern thread_local uint32_t replacements;  // stores that evicted another entry
 // Largest fill figure of the process; the table is never cleared, so the
 // figure never goes down.
 extern int32_t hashfull_max;

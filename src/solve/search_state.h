@@ -9,7 +9,7 @@ enum StopReason : int16_t { STOP_NONE = 0, STOP_TIME = 1, STOP_BUDGET = 2 };
 // A refinement pass gives up beyond this many expansions.
 constexpr uint32_t PASS_EXPANSION_BUDGET = 199999;
 
-extern int16_t stop_reason;
+extern thread_local int16_t stop_reason;
 // Clocks (32-bit milliseconds that wrap); differences are taken unsigned.
 extern uint32_t time_limit_ms;    // 0 = no limit
 extern uint32_t limit_start_ms;   // the limit counts from here
@@ -20,7 +20,7 @@ extern uint32_t last_report_ms;   // time of the last progress line
 // fuzz targets use it to bound a solve without depending on the clock.
 extern uint32_t node_budget;
 
-extern int32_t root_threshold;  // threshold of the current root search
+extern thread_local int32_t root_threshold;  // threshold of the current root search
 extern int32_t reported_depth;  // 0 until the first proof, then its threshold
 extern int16_t mate_length;     // moves of the solution read out
 
@@ -42,4 +42,4 @@ extern uint8_t stage_shared_numbers;
 extern uint32_t stage_expansion_budget;
 // Defender nodes count the hardest reply and one for each other instead of
 // the sum of their replies' proof numbers (set by the driver per root search).
-extern uint8_t weak_and_numbers;
+extern thread_local uint8_t weak_and_numbers;
