@@ -7,7 +7,7 @@ and the script notes when the first `info ... score mate` line and the
 `checkmate` answer arrive, counted from writing `go mate`.
 
   scripts/first_mate_times.py --engine build/kestrane --hash 1024 --limit 60000 \\
-      FILE [NAME_SUBSTRING...]
+      [--threads N] FILE [NAME_SUBSTRING...]
 """
 import argparse
 import subprocess
@@ -17,8 +17,8 @@ import time
 from engine_pipe import open_engine, read_line
 
 
-def measure(engine, sfen, hash_mb, limit_ms):
-    proc, buffer, send = open_engine(engine, hash_mb)
+def measure(engine, sfen, hash_mb, limit_ms, threads):
+    proc, buffer, send = open_engine(engine, hash_mb, threads)
     send("position sfen " + sfen)
     start = time.monotonic()
     send(f"go mate {limit_ms}")
@@ -52,6 +52,7 @@ def main():
     parser.add_argument("--engine", default="build/kestrane")
     parser.add_argument("--hash", type=int, default=1024)
     parser.add_argument("--limit", type=int, default=60000)
+    parser.add_argument("--threads", type=int, default=1)
     parser.add_argument("file")
     parser.add_argument("names", nargs="*")
     args = parser.parse_args()
@@ -64,7 +65,7 @@ def main():
         if args.names and not any(n in note for n in args.names):
             continue
         name = note.split(";")[0].split()[0]
-        first, first_length, answer = measure(args.engine, fields[0], args.hash, args.limit)
+        first, first_length, answer = measure(args.engine, fields[0], args.hash, args.limit, args.threads)
         print("\t".join([name, fields[1] if len(fields) > 1 else "?",
                          f"{first:.2f}" if first is not None else "-",
                          str(first_length) if first_length is not None else "-",

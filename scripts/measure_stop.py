@@ -185,10 +185,11 @@ def measure_scripts(args):
     good = 0
     for _ in range(args.runs):
         status, lines = run_script(command, "usi\nquit\n")
-        if status == 0 and lines[:5] == [
+        if status == 0 and lines[:6] == [
                 "id name Kestrane 1.2", "id author Ilvar Quennet",
                 "option name Do_YoTsume_Search type check default false",
-                "option name YoTsume_Second type spin default 30 min 1 max 3600", "usiok"]:
+                "option name YoTsume_Second type spin default 30 min 1 max 3600",
+                "option name Threads type spin default 1 min 1 max 256", "usiok"]:
             good += 1
     print("usi and quit in one write: the identification block in %d of %d runs" % (good, args.runs))
     failures += good != args.runs

@@ -77,6 +77,11 @@ void drop_piece(int owner, int piece, int hand_sq, int to, int mode) {
 }
 
 thread_local PathPosition path_positions[MOVE_STACK_SIZE];
+thread_local uint16_t path_counts[PATH_COUNT_MASK + 1];
+
+void clear_path_counts() {
+  for (uint16_t& count : path_counts) count = 0;
+}
 
 int repeated_ply() {
   for (int at = board.ply - 2; at >= 0; at -= 2) {
@@ -91,8 +96,10 @@ int repeated_ply() {
 void make_move(int16_t side, const Move& move, int16_t& captured_piece, int16_t& captured_owner) {
   const int from = move.from;
   const int to = move.to & SQUARE_MASK;
-  if (static_cast<unsigned>(board.ply) < static_cast<unsigned>(MOVE_STACK_SIZE))
+  if (static_cast<unsigned>(board.ply) < static_cast<unsigned>(MOVE_STACK_SIZE)) {
     path_positions[board.ply] = PathPosition{board.board_key, board.attacker_hand};
+    ++path_counts[board.board_key.lo & PATH_COUNT_MASK];
+  }
   ++board.depth;
   const int ply = ++board.ply;
 
@@ -190,5 +197,7 @@ void unmake_move(int16_t side, const Move& move, int16_t captured_piece, int16_t
 
   --board.ply;
   --board.depth;
+  if (static_cast<unsigned>(board.ply) < static_cast<unsigned>(MOVE_STACK_SIZE))
+    --path_counts[path_positions[board.ply].key.lo & PATH_COUNT_MASK];
   KESTRANE_CHECK_BOARD();
 }

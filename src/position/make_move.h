@@ -39,6 +39,13 @@ struct PathPosition {
   PackedHand hand;
 };
 extern thread_local PathPosition path_positions[MOVE_STACK_SIZE];
+// How many of those positions have each value of key.lo & PATH_COUNT_MASK: a
+// position whose count is 0 is on no ply of the path, so that most look-ups
+// need no walk along it. Kept by make_move and unmake_move.
+constexpr uint32_t PATH_COUNT_MASK = 4095;
+extern thread_local uint16_t path_counts[PATH_COUNT_MASK + 1];
+// Zeroes the counts (a search starting at the root, ply 0).
+void clear_path_counts();
 
 // The latest earlier ply with the same side to move, the same board and an
 // attacker hand holding at least the current one; -1 when there is none.

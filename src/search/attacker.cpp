@@ -11,6 +11,7 @@
 #include "solution/line.h"
 #include "solve/progress.h"
 #include "solve/search_state.h"
+#include "solve/search_threads.h"
 
 thread_local int16_t disproof_dependency = NO_DEPENDENCY;
 
@@ -33,6 +34,8 @@ void keep_path_disproof(int side, uint32_t hand, int16_t dependency, MoveCode mo
 }
 
 bool node_entry_check() {
+  // A helper thread stops when the main thread says so and writes no line.
+  if (search_helper) return helper_entry_check();
   clock_check();
   if (platform_elapsed_since(last_report_ms) >= 1000) write_progress(PERIODIC);
   if (pass_budget_spent()) stop_reason = STOP_BUDGET;

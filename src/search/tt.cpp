@@ -1,19 +1,25 @@
 #include "search/tt.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <limits>
+#include <new>
+#include <thread>
 
 #include "movegen/attack.h"
 #include "movegen/gen_context.h"
 #include "movegen/move_list.h"
 #include "platform/platform.h"
 #include "position/keys.h"
+#include "position/make_move.h"
 #include "position/move_text.h"
 #include "solve/search_state.h"
 #include "usi/options.h"
 
 TtEntry* tt_tables[2] = {nullptr, nullptr};
 uint32_t tt_slots = 0;
+uint8_t tables_shared = 0;
 
 thread_local MoveCode tt_hint_move = 0;
 thread_local uint8_t on_path_here = 0;
@@ -37,7 +43,37 @@ int32_t hashfull_max = 0;
 namespace {
 
 // Non-proofs written by refinement passes and stages since the last sweep.
-uint32_t refine_stores = 0;
+std::atomic<uint32_t> refine_stores{0};
+
+// ---- Entries other threads may be writing.
+//
+// Every field of an entry is read and written with relaxed atomic accesses
+// (plain moves on the machine), and each stripe of STRIPE_SLOTS slots has a
+// sequence number: a writer makes it odd, writes, and makes it even again;
+// a reader keeps what it read only when the numbers of the stripes under its
+// run were even and the same before and after. So an entry half written by
+// another thread is never taken for a result. Only while the tables are
+// shared: one thread alone needs none of it.
+constexpr int STRIPE_SHIFT = 6;
+static_assert((1 << STRIPE_SHIFT) > PROBE_LIMIT, "a probe run spans at most two stripes");
+std::atomic<uint32_t>* stripe_seqs[2] = {nullptr, nullptr};
+
+uint32_t stripe_count(uint32_t slots) { return ((slots + PROBE_LIMIT) >> STRIPE_SHIFT) + 1; }
+
+template <class T>
+T ld(const T& field) {
+  return __atomic_load_n(&field, __ATOMIC_RELAXED);
+}
+template <class T, class V>
+void st(T& field, V value) {
+  __atomic_store_n(&field, static_cast<T>(value), __ATOMIC_RELAXED);
+}
+
+// The stripes under the run of the current position in `side`'s table.
+struct RunStripes {
+  std::atomic<uint32_t>* first = nullptr;
+  std::atomic<uint32_t>* second = nullptr;  // null when the run lies in one stripe
+};
 
 enum ProbeKind { KIND_NONE, KIND_UNKNOWN, KIND_PROOF, KIND_DISPROOF };
 
@@ -76,6 +112,71 @@ int16_t clamp16(int value) {
 }
 
 uint32_t home_slot() { return board.board_key.lo % tt_slots; }
+
+RunStripes run_stripes(int side) {
+  const uint32_t home = home_slot();
+  RunStripes r;
+  r.first = &stripe_seqs[side][home >> STRIPE_SHIFT];
+  std::atomic<uint32_t>* last = &stripe_seqs[side][(home + PROBE_LIMIT) >> STRIPE_SHIFT];
+  if (last != r.first) r.second = last;
+  return r;
+}
+
+void lock_stripe(std::atomic<uint32_t>* seq) {
+  for (int spins = 0;; ++spins) {
+    uint32_t v = seq->load(std::memory_order_relaxed);
+    if (!(v & 1) && seq->compare_exchange_weak(v, v + 1, std::memory_order_acquire, std::memory_order_relaxed))
+      break;
+    if (spins > 64) std::this_thread::yield();
+  }
+  std::atomic_thread_fence(std::memory_order_release);
+}
+
+void unlock_stripe(std::atomic<uint32_t>* seq) {
+  seq->store(seq->load(std::memory_order_relaxed) + 1, std::memory_order_release);
+}
+
+// Holds the stripes of the current position's run for one store, lower
+// stripe first, while the tables are shared.
+class RunWriteLock {
+ public:
+  explicit RunWriteLock(int side) {
+    if (!tables_shared) return;
+    stripes_ = run_stripes(side);
+    lock_stripe(stripes_.first);
+    if (stripes_.second) lock_stripe(stripes_.second);
+  }
+  ~RunWriteLock() {
+    if (stripes_.second) unlock_stripe(stripes_.second);
+    if (stripes_.first) unlock_stripe(stripes_.first);
+  }
+  RunWriteLock(const RunWriteLock&) = delete;
+  RunWriteLock& operator=(const RunWriteLock&) = delete;
+
+ private:
+  RunStripes stripes_;
+};
+
+// With shared tables the path marks stay out of the table, where they would
+// read as another thread's repetitions: each thread finds its own on its
+// path. Sets on_path_here when an earlier position of the path, same side to
+// move, has this board with at least the current hand, and on_path_smaller
+// when one has it with less.
+void mark_own_path() {
+  if (path_counts[board.board_key.lo & PATH_COUNT_MASK] == 0) return;
+  const uint32_t current = board.attacker_hand & TT_HAND_MASK;
+  for (int at = board.ply - 2; at >= 0; at -= 2) {
+    if (at >= MOVE_STACK_SIZE) continue;
+    const PathPosition& p = path_positions[at];
+    if (p.key.lo != board.board_key.lo || p.key.hi != board.board_key.hi) continue;
+    const uint32_t hand = p.hand & TT_HAND_MASK;
+    if (hand_contains(hand, current)) {
+      on_path_here = 1;
+    } else if (hand_contains(current, hand)) {
+      on_path_smaller = 1;
+    }
+  }
+}
 
 // A stored drop is useless as a move when the side it belongs to no longer
 // holds that piece (the defender's hand is not part of the identity, and a
@@ -156,13 +257,19 @@ bool move_fits(int side, MoveCode move) {
 // a proof.
 void release_marker(TtEntry* marker) {
   if (!marker) return;
-  marker->flags &= ~TT_ON_PATH;
-  if (marker->pn != 0) marker->pn = marker->dn = 1;
+  st(marker->flags, marker->flags & ~TT_ON_PATH);
+  if (marker->pn != 0) {
+    st(marker->pn, 1);
+    st(marker->dn, 1);
+  }
 }
 
 int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, MoveCode move,
           bool result_store) {
   if (tt_slots == 0) return 0;
+  // Shared tables hold results only: each thread keeps its path to itself.
+  if (tables_shared && (flags_in & TT_ON_PATH)) return 0;
+  const RunWriteLock lock(side);
   TtEntry* table = tt_tables[side];
   uint32_t check_word = board.board_key.hi;
   bool path_key_in_use = false;
@@ -182,11 +289,11 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
     // 2. A result that may depend on the path releases the on-path marker
     // and goes under the path key (the stage's numbers: the depth word).
     if (TtEntry* marker = find_on_path(side, hand, check_word)) {
-      marker->flags &= ~TT_ON_PATH;
+      st(marker->flags, marker->flags & ~TT_ON_PATH);
       // A proof found meanwhile stays a proof; only a plain marker is reset.
       if (marker->pn != 0) {
-        marker->dn = 1;
-        marker->pn = (!result_store && refine_pass == 0) ? node_threshold : 1;
+        st(marker->dn, 1);
+        st(marker->pn, (!result_store && refine_pass == 0) ? node_threshold : 1);
       }
     }
     if (result_store && depth_keyed()) {
@@ -204,7 +311,7 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
   TtEntry* slot = nullptr;
   int r = find_slot(side, pn, flags_in, check_word, slot);
   if (r == 1 && !path_key_in_use && (slot->flags & TT_PATH)) {
-    slot->flags = (slot->flags & ~TT_ON_PATH) | (flags_in & TT_ON_PATH);
+    st(slot->flags, (slot->flags & ~TT_ON_PATH) | (flags_in & TT_ON_PATH));
     check_word = board.path_key;
     path_key_in_use = true;
     flags_in |= TT_PATH;
@@ -213,8 +320,15 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
 
   // 5. A proof outlives later non-proof results for the same hand.
   if (r == 1 && pn != 0 && slot->pn == 0 && !allow_proof_overwrite && !(flags_in & TT_PATH)) {
-    slot->flags = (slot->flags & ~TT_ON_PATH) | (flags_in & TT_ON_PATH);
-    slot->flags |= flags_in & TT_PAWN_DROP_MATE;
+    st(slot->flags, (slot->flags & ~TT_ON_PATH) | (flags_in & TT_ON_PATH) | (flags_in & TT_PAWN_DROP_MATE));
+    return 0;
+  }
+
+  // 5a. With shared tables, another thread may have disproven the position
+  // since this one looked: its numbers or its marker do not replace that
+  // disproof (the stage's bounded disproofs grow in place as before).
+  if (tables_shared && r == 1 && pn < PN_INFINITE && slot->dn == 0 && slot->pn >= PN_INFINITE &&
+      !(slot->flags & (TT_REFINE | TT_ON_PATH))) {
     return 0;
   }
 
@@ -246,14 +360,18 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
   if (r == 1) flags |= old_flags & TT_FUTILE;
   if (refine_pass > 0 && pn != 0) {
     flags |= TT_REFINE;
-    ++refine_stores;
+    if (tables_shared) {
+      refine_stores.fetch_add(1, std::memory_order_relaxed);
+    } else {
+      refine_stores.store(refine_stores.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    }
   }
-  slot->check_word = check_word;
-  slot->flags = flags;
-  slot->best_move = move;
-  slot->pn = pn;
-  slot->dn = dn;
-  slot->length = length;
+  st(slot->check_word, check_word);
+  st(slot->flags, flags);
+  st(slot->best_move, move);
+  st(slot->pn, pn);
+  st(slot->dn, dn);
+  st(slot->length, length);
   return 1;
 }
 
@@ -272,12 +390,22 @@ bool allocate_both(uint32_t entries) {
   void* attacker = platform_alloc_zeroed(bytes);
   if (!attacker) return false;
   void* defender = platform_alloc_zeroed(bytes);
-  if (!defender) {
+  std::atomic<uint32_t>* seqs[2] = {nullptr, nullptr};
+  if (defender) {
+    seqs[0] = new (std::nothrow) std::atomic<uint32_t>[stripe_count(entries)]();
+    seqs[1] = new (std::nothrow) std::atomic<uint32_t>[stripe_count(entries)]();
+  }
+  if (!defender || !seqs[0] || !seqs[1]) {
+    delete[] seqs[0];
+    delete[] seqs[1];
+    platform_free(defender);
     platform_free(attacker);
     return false;
   }
   tt_tables[0] = static_cast<TtEntry*>(attacker);
   tt_tables[1] = static_cast<TtEntry*>(defender);
+  stripe_seqs[0] = seqs[0];
+  stripe_seqs[1] = seqs[1];
   tt_slots = entries;
   refine_stores = 0;  // empty tables hold no leftovers
   return true;
@@ -323,6 +451,9 @@ void tt_release() {
   platform_free(tt_tables[0]);
   platform_free(tt_tables[1]);
   tt_tables[0] = tt_tables[1] = nullptr;
+  delete[] stripe_seqs[0];
+  delete[] stripe_seqs[1];
+  stripe_seqs[0] = stripe_seqs[1] = nullptr;
   tt_slots = 0;
 }
 
@@ -352,18 +483,21 @@ void tt_reset_numbers() {
   }
 }
 
-bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out, int32_t& dn_out) {
+namespace {
+
+// One read of the run, as tt_probe describes; with shared tables the caller
+// checks the stripes' sequence numbers around it.
+bool probe_run(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out, int32_t& dn_out) {
   hand_out = board.attacker_hand;
   on_path_here = 0;
   on_path_smaller = 0;
   tt_dependency = NO_DEPENDENCY;
-  if (tt_slots == 0) return false;
   const TtEntry* run = tt_tables[side] + home_slot();
-  if (!(run[0].flags & TT_USED)) return false;
+  if (!(ld(run[0].flags) & TT_USED)) return false;
 
   const uint32_t current = board.attacker_hand & TT_HAND_MASK;
   ProbeKind kind = KIND_NONE;
-  const TtEntry* q = nullptr;
+  TtEntry q{};
   int best_len = LENGTH_INFINITE;
   int32_t max_pn = 1;
   int32_t max_dn = 1;
@@ -371,19 +505,33 @@ bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out
   // A disproof of this path; it answers only after the whole run is read,
   // since a marker further on may show the position repeating, and a proof
   // of the position outranks it.
-  const TtEntry* path_hit = nullptr;
+  bool path_hit = false;
+  TtEntry path_entry{};
 
   const uint32_t stage_word = depth_keyed() ? depth_word() : board.board_key.hi;
   for (int i = 0; i <= PROBE_LIMIT; ++i) {
-    const TtEntry& e = run[i];
+    TtEntry e;
+    e.flags = ld(run[i].flags);
     if (!(e.flags & TT_USED)) break;
+    e.check_word = ld(run[i].check_word);
     if (!matches_position(e, stage_word)) continue;
+    e.best_move = ld(run[i].best_move);
     if (!probe_off_board && !move_fits(side, e.best_move)) continue;
+    e.pn = ld(run[i].pn);
+    e.dn = ld(run[i].dn);
+    e.length = ld(run[i].length);
     // Provisional results of a refinement pass mean nothing before it.
     if (refine_pass == 0 && refinement_entry(e)) continue;
     const bool bounded = bounded_disproof(e);
     if (bounded && e.length < plies_left()) continue;
     const uint32_t stored = e.flags & TT_HAND_MASK;
+
+    if (tables_shared && (e.flags & TT_ON_PATH)) {
+      // Marks in the table are of no thread's path now (mark_own_path says
+      // what is on this one's); a marker holds no result.
+      if (e.pn != 0) continue;
+      e.flags &= ~TT_ON_PATH;
+    }
 
     if (stored == current) {
       if (e.flags & TT_ON_PATH) on_path_here = 1;
@@ -396,7 +544,10 @@ bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out
         return true;
       }
       if (path_disproof(e) && e.check_word == board.path_key) {
-        if (!probe_off_board) path_hit = &e;
+        if (!probe_off_board) {
+          path_hit = true;
+          path_entry = e;
+        }
         continue;
       }
       if ((e.flags & TT_PATH) && e.check_word == board.path_key) {
@@ -412,19 +563,19 @@ bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out
         if (kind != KIND_PROOF || e.length <= best_len) {
           kind = KIND_PROOF;
           best_len = e.length;
-          q = &e;
+          q = e;
           hand_out = current | ((hand_out | e.flags) & TT_FUTILE);
         }
       } else if (e.dn == 0) {
         if (kind == KIND_DISPROOF) {
-          if (e.pn > q->pn) q = &e;
+          if (e.pn > q.pn) q = e;
         } else if (kind != KIND_PROOF) {
           kind = KIND_DISPROOF;
-          q = &e;
+          q = e;
         }
       } else if (kind == KIND_NONE) {
         kind = KIND_UNKNOWN;
-        q = &e;
+        q = e;
       }
       if (e.pn > max_pn) max_pn = e.pn;
       if (e.dn > max_dn) max_dn = e.dn;
@@ -435,14 +586,14 @@ bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out
       if (e.flags & TT_ON_PATH) on_path_here = 1;
       if (e.flags & TT_PAWN_DROP_MATE) hand_out |= TT_PAWN_DROP_MATE;
       if (e.dn == 0) {
-        bool better = kind != KIND_PROOF && !(kind == KIND_DISPROOF && e.pn <= q->pn);
+        bool better = kind != KIND_PROOF && !(kind == KIND_DISPROOF && e.pn <= q.pn);
         if (better && !drop_not_held(e.best_move)) {
           kind = KIND_DISPROOF;
-          q = &e;
+          q = e;
         }
       } else if (kind == KIND_NONE) {
         kind = KIND_UNKNOWN;
-        q = &e;
+        q = e;
       }
       if (e.pn > max_pn) max_pn = e.pn;
       if (e.pn != 0 && !bounded) {
@@ -462,7 +613,7 @@ bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out
         if (better && !drop_not_held(e.best_move)) {
           kind = KIND_PROOF;
           best_len = len;
-          q = &e;
+          q = e;
           hand_out = stored | ((hand_out | e.flags) & TT_FUTILE);
         }
       }
@@ -470,20 +621,54 @@ bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out
     }
   }
 
+  if (tables_shared) mark_own_path();
   if (path_hit && !on_path_here && kind != KIND_PROOF) {
-    tt_hint_move = drop_not_held(path_hit->best_move) ? 0 : path_hit->best_move;
-    tt_dependency = path_hit->length;
+    tt_hint_move = drop_not_held(path_entry.best_move) ? 0 : path_entry.best_move;
+    tt_dependency = path_entry.length;
     pn_out = PN_INFINITE;
     dn_out = 0;
     length_out = 0;
     return true;
   }
   if (kind == KIND_NONE) return false;
-  tt_hint_move = drop_not_held(q->best_move) ? 0 : q->best_move;
+  tt_hint_move = drop_not_held(q.best_move) ? 0 : q.best_move;
   pn_out = kind == KIND_PROOF ? 0 : max_pn;
   length_out = clamp16(kind == KIND_PROOF ? best_len : max_len);
   dn_out = kind == KIND_DISPROOF ? 0 : max_dn;
   return true;
+}
+
+}  // namespace
+
+bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out, int32_t& dn_out) {
+  if (tt_slots == 0) {
+    hand_out = board.attacker_hand;
+    on_path_here = 0;
+    on_path_smaller = 0;
+    tt_dependency = NO_DEPENDENCY;
+    return false;
+  }
+  if (!tables_shared) return probe_run(side, hand_out, length_out, pn_out, dn_out);
+  const RunStripes stripes = run_stripes(side);
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    const uint32_t first = stripes.first->load(std::memory_order_acquire);
+    const uint32_t second = stripes.second ? stripes.second->load(std::memory_order_acquire) : 0;
+    if ((first | second) & 1) {
+      if (attempt >= 8) std::this_thread::yield();
+      continue;
+    }
+    const bool found = probe_run(side, hand_out, length_out, pn_out, dn_out);
+    std::atomic_thread_fence(std::memory_order_acquire);
+    if (stripes.first->load(std::memory_order_relaxed) == first &&
+        (!stripes.second || stripes.second->load(std::memory_order_relaxed) == second))
+      return found;
+  }
+  // The run kept changing under the read: nothing is known of it.
+  hand_out = board.attacker_hand;
+  on_path_here = 0;
+  on_path_smaller = 0;
+  tt_dependency = NO_DEPENDENCY;
+  return false;
 }
 
 int find_slot(int side, int32_t pn, uint32_t flags_in, uint32_t check_word, TtEntry*& slot) {
@@ -521,6 +706,20 @@ TtEntry* find_on_path(int side, uint32_t hand, uint32_t check_word) {
       return &e;
   }
   return nullptr;
+}
+
+void tt_lock_run(int side) {
+  if (tt_slots == 0) return;
+  const RunStripes stripes = run_stripes(side);
+  lock_stripe(stripes.first);
+  if (stripes.second) lock_stripe(stripes.second);
+}
+
+void tt_unlock_run(int side) {
+  if (tt_slots == 0) return;
+  const RunStripes stripes = run_stripes(side);
+  if (stripes.second) unlock_stripe(stripes.second);
+  unlock_stripe(stripes.first);
 }
 
 int tt_store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, MoveCode move) {

@@ -66,6 +66,12 @@ extern TtEntry* tt_tables[2];
 // tables exist: a later USI_Hash changes nothing.
 extern uint32_t tt_slots;
 
+// Set while several threads search over the tables: stores then hold the
+// stripes of their run, probes read a run again when a store came between,
+// and an entry marked on the path counts only for the thread whose path it
+// is. Written only while no other thread searches.
+extern uint8_t tables_shared;
+
 // Side results of tt_probe.
 extern thread_local MoveCode tt_hint_move;     // best move of the entry answered (left as is on a miss)
 extern thread_local uint8_t on_path_here;      // this position, same or larger hand, is on the path
@@ -145,6 +151,12 @@ bool tt_probe(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_out
 int find_slot(int side, int32_t pn, uint32_t flags_in, uint32_t check_word, TtEntry*& slot);
 // The entry of this check word and exact hand marked TT_ON_PATH, or null.
 TtEntry* find_on_path(int side, uint32_t hand, uint32_t check_word);
+
+// Holds (and lets go of) the current position's run as a store does while
+// the tables are shared; a probe meanwhile finds nothing there. For tests of
+// a write caught half done.
+void tt_lock_run(int side);
+void tt_unlock_run(int side);
 
 // Writes a result for the current position. flags_in is the PackedHand with
 // the caller's flag bits. Returns 1 when written, 0 when a proof was kept

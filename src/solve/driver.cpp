@@ -6,6 +6,7 @@
 #include "movegen/generate.h"
 #include "movegen/step_tables.h"
 #include "position/keys.h"
+#include "position/make_move.h"
 #include "search/node_search.h"
 #include "search/search_util.h"
 #include "search/tt.h"
@@ -17,6 +18,7 @@
 #include "solution/verify.h"
 #include "solve/progress.h"
 #include "solve/search_state.h"
+#include "solve/search_threads.h"
 
 const char PROVEN_SHORTEST_LINE[] = "info string The mate is proven shortest.\n";
 const char NOT_PROVEN_SHORTEST_LINE[] = "info string The mate is not proven shortest.\n";
@@ -89,7 +91,10 @@ bool next_threshold(int32_t pn) {
   if (capped && !turn_capped[turn_kind]) {
     turn_capped[turn_kind] = true;
     // Summed numbers at their cap would stop the disproof-led search too.
-    if (turn_kind == PROOF_LED) tt_reset_numbers();
+    if (turn_kind == PROOF_LED) {
+      helpers_stop();
+      tt_reset_numbers();
+    }
   }
   turn_threshold[turn_kind] = next_root_threshold(pn);
   return !(turn_capped[PROOF_LED] && turn_capped[DISPROOF_LED]);
@@ -98,6 +103,7 @@ bool next_threshold(int32_t pn) {
 // The stage's root has both thresholds at the top: one search, directed by
 // both numbers, until the root is proven or disproven.
 void restart_root(int32_t& pn) {
+  helpers_stop();
   pn = 1;
   expansions = 0;
   root_threshold = minimality_stage ? MAX_ROOT_THRESHOLD : 1;
@@ -108,6 +114,7 @@ void restart_root(int32_t& pn) {
 // cut at the limit a disproof, until the root is proven or disproven.
 // False when no time is left for it (the recorded line then stands).
 bool enter_minimality_stage(int32_t& pn) {
+  helpers_stop();
   root_value = restore_solution(0);
   if (stop_reason == STOP_TIME || after_mark) return false;
   stop_reason = STOP_NONE;
@@ -117,6 +124,33 @@ bool enter_minimality_stage(int32_t& pn) {
   length_limit = sat16(root_value - 2);
   restart_root(pn);
   return true;
+}
+
+// With Threads above 1: the helpers search the same root as the main
+// thread's next root search, over the shared tables, each with its own
+// threshold steps. In the first pass they start with the other kind of root
+// search than the main thread, so that the two lead by different numbers.
+// They run on from one root search of the main thread to the next and stop
+// when the root is decided, the pass changes or the solve ends.
+void start_helpers(int kind) {
+  if (search_threads_count() < 2 || helpers_running()) return;
+  HelperJob job;
+  job.root = board;
+  job.length_limit = length_limit;
+  job.taking_turns = taking_turns();
+  job.both_thresholds = minimality_stage != 0;
+  if (job.taking_turns) {
+    job.threshold[PROOF_LED] = turn_threshold[PROOF_LED];
+    job.threshold[DISPROOF_LED] = turn_threshold[DISPROOF_LED];
+    job.first_kind = turn_capped[kind ^ 1] ? kind : kind ^ 1;
+  } else {
+    job.threshold[PROOF_LED] = job.threshold[DISPROOF_LED] = root_threshold;
+    job.first_kind = PROOF_LED;
+  }
+  // The main thread's path marks leave the table too: its walk along the
+  // path starts from the root.
+  clear_path_counts();
+  helpers_start(job);
 }
 
 bool root_proven_in_table() {
@@ -215,6 +249,7 @@ int is_symmetric() {
 
 MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
   // A. Entry.
+  helpers_stop();
   tt_hint_move = 0;
   answer_rejected = 0;
   shortest_state = SHORTEST_UNKNOWN;
@@ -272,8 +307,12 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
     const int kind = next_root_kind();
     weak_and_numbers = kind == DISPROOF_LED ? 1 : 0;
     const bool both_thresholds = kind == DISPROOF_LED || minimality_stage;
+    start_helpers(kind);
     root_value = search_attacker(root_threshold, pn, dn, hand, both_thresholds ? MAX_ROOT_THRESHOLD : PN_INFINITE);
     weak_and_numbers = 0;
+    // Verification, the read-out and every change of pass are the main
+    // thread's alone.
+    if (pn == 0 || pn >= PN_INFINITE || stop_reason != STOP_NONE) helpers_stop();
     bool finish = false;
 
     if (pn == 0 && stop_reason == STOP_NONE) {
@@ -377,6 +416,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
         // The root's numbers reached their cap undecided (shared numbers
         // add up a transposed subtree once for each path into it): the stage
         // goes on with numbers per path. Its disproofs in the table hold.
+        helpers_stop();
         stage_shared_numbers = 0;
         restart_root(pn);
         continue;
@@ -393,6 +433,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
 
   // C8. Finish. A verified and recorded mate is the answer even when time
   // ran out in a later pass or in the stage.
+  helpers_stop();
   length_limit = 2999;
   const bool recorded_mate = refine_pass > 0;
   if (recorded_mate && (pn != 0 || stop_reason != STOP_NONE)) {

@@ -13,6 +13,7 @@
 #include "solve/main_line.h"
 #include "solve/position_check.h"
 #include "solve/search_state.h"
+#include "solve/search_threads.h"
 #include "solve/stop_request.h"
 #include "usi/options.h"
 
@@ -84,6 +85,8 @@ GoMateOutcome solve_go_mate(uint32_t time_limit) {
   last_report_ms = now;
   limit_start_ms = now;
   nodes = 0;
+  helper_nodes_reset();
+  search_threads_configure(engine_options.threads);
   first_alternate_ply = 0;
   alternate_timed_out = false;
 

@@ -8,6 +8,7 @@
 #include "movegen/generate.h"
 #include "search/tt.h"
 #include "solve/search_state.h"
+#include "solve/search_threads.h"
 #include "solve/stop_request.h"
 
 namespace {
@@ -19,9 +20,12 @@ void check_limit(uint32_t now) {
   if (stop_due(now)) stop_reason = STOP_TIME;
 }
 
+// Nodes of every thread of the solve.
+uint64_t all_nodes() { return nodes + helper_nodes(); }
+
 int32_t nodes_per_second(uint32_t elapsed_ms) {
   if (elapsed_ms == 0) return 0;
-  double nps = static_cast<double>(nodes) * 1000.0 / static_cast<double>(elapsed_ms);
+  double nps = static_cast<double>(all_nodes()) * 1000.0 / static_cast<double>(elapsed_ms);
   return nps >= 2147483647.0 ? 2147483647 : static_cast<int32_t>(nps);
 }
 
@@ -48,7 +52,7 @@ void write_progress(ProgressKind kind) {
       print_ply_usi(1);
     }
     std::printf("depth %d seldepth %d ", reported_depth != 0 ? reported_depth : root_threshold, board.ply);
-    std::printf("nodes %d ", static_cast<int32_t>(nodes));
+    std::printf("nodes %d ", static_cast<int32_t>(static_cast<uint32_t>(all_nodes())));
     std::printf("nps %d ", nodes_per_second(elapsed));
     std::printf("hashfull %d ", hashfull);
     if (kind == FINAL_WITH_PV) {

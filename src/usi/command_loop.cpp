@@ -1,5 +1,6 @@
 #include "usi/command_loop.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/platform.h"
@@ -7,6 +8,7 @@
 #include "position/sfen.h"
 #include "search/tt.h"
 #include "solve/go_mate.h"
+#include "solve/search_threads.h"
 #include "solve/stop_request.h"
 #include "usi/command_queue.h"
 #include "usi/options.h"
@@ -48,6 +50,7 @@ static const char IDENTIFICATION_BLOCK[] =
     "id author Ilvar Quennet\n"
     "option name Do_YoTsume_Search type check default false\n"
     "option name YoTsume_Second type spin default 30 min 1 max 3600\n"
+    "option name Threads type spin default 1 min 1 max 256\n"
     "usiok\n";
 
 // Whole lines go out in one write so that a reader on the other end of the
@@ -120,6 +123,7 @@ static void handle_setoption(std::string_view line) {
   static constexpr std::string_view hash_prefix = "setoption name USI_Hash value ";
   static constexpr std::string_view yotsume_prefix = "setoption name Do_YoTsume_Search value ";
   static constexpr std::string_view seconds_prefix = "setoption name YoTsume_Second value ";
+  static constexpr std::string_view threads_prefix = "setoption name Threads value ";
 
   if (line_matches_word(line, "setoption name USI_Ponder value true")) return;
   if (line_matches_word(line, "setoption name USI_Ponder value false")) return;
@@ -133,6 +137,12 @@ static void handle_setoption(std::string_view line) {
   }
   if (line_starts_with(line, yotsume_prefix)) {
     engine_options.alternate_search_enabled = line.substr(yotsume_prefix.size()) == "true";
+    return;
+  }
+  if (line_starts_with(line, threads_prefix)) {
+    // Outside 1..256 the nearer end holds; a negative number counts as below.
+    const auto value = static_cast<int64_t>(parse_integer(line.substr(threads_prefix.size())));
+    engine_options.threads = static_cast<int32_t>(std::clamp<int64_t>(value, 1, MAX_SEARCH_THREADS));
     return;
   }
   if (line_starts_with(line, seconds_prefix)) {

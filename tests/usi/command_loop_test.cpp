@@ -17,6 +17,7 @@ const std::string IDENTIFICATION =
     "id author Ilvar Quennet\n"
     "option name Do_YoTsume_Search type check default false\n"
     "option name YoTsume_Second type spin default 30 min 1 max 3600\n"
+    "option name Threads type spin default 1 min 1 max 256\n"
     "usiok\n";
 
 const std::string PREFIX = "info string Sorry, Kestrane supports only TsumeShogi.  ";

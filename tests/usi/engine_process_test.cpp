@@ -13,6 +13,7 @@ const std::vector<std::string> IDENTIFICATION = {
     "id author Ilvar Quennet",
     "option name Do_YoTsume_Search type check default false",
     "option name YoTsume_Second type spin default 30 min 1 max 3600",
+    "option name Threads type spin default 1 min 1 max 256",
     "usiok",
 };
 

@@ -1,0 +1,169 @@
+#include "solve/search_threads.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "movegen/gen_context.h"
+#include "movegen/generate.h"
+#include "movegen/move_list.h"
+#include "position/make_move.h"
+#include "search/node_search.h"
+#include "search/tt.h"
+#include "solve/driver.h"
+#include "solve/search_state.h"
+
+thread_local uint8_t search_helper = 0;
+
+namespace {
+
+struct Helper {
+  std::thread thread;
+  // Nodes of the job in progress, published at each node entry.
+  alignas(64) std::atomic<uint32_t> live_nodes{0};
+};
+
+std::mutex pool_mutex;
+std::condition_variable pool_wake;
+std::condition_variable pool_idle;
+// Never destroyed: idle helpers wait on the condition until the process
+// ends, and a joinable thread must not be destroyed.
+std::vector<std::unique_ptr<Helper>>* pool = new std::vector<std::unique_ptr<Helper>>();
+HelperJob current_job;
+uint64_t job_generation = 0;
+int busy_helpers = 0;
+bool helpers_quit = false;
+bool running = false;
+std::atomic<bool> stop_requested{false};
+std::atomic<uint64_t> finished_nodes{0};
+
+thread_local std::atomic<uint32_t>* own_live_nodes = nullptr;
+
+// Root searches of one job, the driver's threshold steps: until the root is
+// decided, both kinds reach their cap, or the main thread says stop.
+void run_job(const HelperJob& job) {
+  board = job.root;
+  board.ply = 0;
+  board.depth = 1;
+  stop_reason = STOP_NONE;
+  length_limit = job.length_limit;
+  trial_drop_piece = 0;
+  store_under_path_key = 0;
+  probe_off_board = 0;
+  list_start[1] = 0;
+  cur_entry = &move_entries[0];
+  drop_mate_seen = 0;
+  no_legal_evasion = 0;
+  clear_path_counts();
+  nodes = 0;
+  expansions = 0;
+  reexpansions = 0;
+  replacements = 0;
+
+  int32_t threshold[2] = {job.threshold[0], job.threshold[1]};
+  bool capped[2] = {false, false};
+  int kind = job.first_kind;
+  while (stop_reason == STOP_NONE) {
+    weak_and_numbers = kind == 1 ? 1 : 0;
+    root_threshold = threshold[kind];
+    int32_t pn = 1, dn = 1;
+    uint32_t hand = 0;
+    const bool both = kind == 1 || job.both_thresholds;
+    search_attacker(root_threshold, pn, dn, hand, both ? MAX_ROOT_THRESHOLD : PN_INFINITE);
+    if (stop_reason != STOP_NONE || pn == 0 || pn >= PN_INFINITE) break;
+    if (root_threshold >= MAX_ROOT_THRESHOLD || pn >= MAX_ROOT_THRESHOLD) capped[kind] = true;
+    threshold[kind] = next_root_threshold(pn);
+    if (job.taking_turns && !capped[kind ^ 1]) kind ^= 1;
+    if (capped[kind]) break;
+  }
+  weak_and_numbers = 0;
+}
+
+void helper_main(Helper* self) {
+  search_helper = 1;
+  own_live_nodes = &self->live_nodes;
+  uint64_t seen = 0;
+  std::unique_lock<std::mutex> lock(pool_mutex);
+  while (true) {
+    pool_wake.wait(lock, [&] { return helpers_quit || job_generation != seen; });
+    if (helpers_quit) return;
+    seen = job_generation;
+    const HelperJob job = current_job;
+    lock.unlock();
+    run_job(job);
+    lock.lock();
+    finished_nodes.fetch_add(nodes, std::memory_order_relaxed);
+    self->live_nodes.store(0, std::memory_order_relaxed);
+    if (--busy_helpers == 0) pool_idle.notify_all();
+  }
+}
+
+}  // namespace
+
+void search_threads_configure(int threads) {
+  threads = std::clamp(threads, 1, MAX_SEARCH_THREADS);
+  if (running || static_cast<int>(pool->size()) == threads - 1) return;
+  {
+    std::lock_guard<std::mutex> lock(pool_mutex);
+    helpers_quit = true;
+  }
+  pool_wake.notify_all();
+  for (auto& helper : *pool) helper->thread.join();
+  pool->clear();
+  helpers_quit = false;
+  for (int i = 1; i < threads; ++i) {
+    auto helper = std::make_unique<Helper>();
+    Helper* raw = helper.get();
+    try {
+      helper->thread = std::thread(helper_main, raw);
+    } catch (...) {
+      break;  // fewer helpers than asked: the search goes on with those
+    }
+    pool->push_back(std::move(helper));
+  }
+}
+
+int search_threads_count() { return static_cast<int>(pool->size()) + 1; }
+
+void helpers_start(const HelperJob& job) {
+  if (pool->empty() || running) return;
+  {
+    std::lock_guard<std::mutex> lock(pool_mutex);
+    current_job = job;
+    stop_requested.store(false, std::memory_order_relaxed);
+    tables_shared = 1;
+    busy_helpers = static_cast<int>(pool->size());
+    ++job_generation;
+    running = true;
+  }
+  pool_wake.notify_all();
+}
+
+void helpers_stop() {
+  if (!running) return;
+  stop_requested.store(true, std::memory_order_relaxed);
+  std::unique_lock<std::mutex> lock(pool_mutex);
+  pool_idle.wait(lock, [] { return busy_helpers == 0; });
+  tables_shared = 0;
+  running = false;
+}
+
+bool helpers_running() { return running; }
+
+uint64_t helper_nodes() {
+  uint64_t sum = finished_nodes.load(std::memory_order_relaxed);
+  for (const auto& helper : *pool) sum += helper->live_nodes.load(std::memory_order_relaxed);
+  return sum;
+}
+
+void helper_nodes_reset() { finished_nodes.store(0, std::memory_order_relaxed); }
+
+bool helper_entry_check() {
+  if (own_live_nodes) own_live_nodes->store(nodes, std::memory_order_relaxed);
+  if (stop_requested.load(std::memory_order_relaxed)) stop_reason = STOP_TIME;
+  return stop_reason != STOP_NONE;
+}

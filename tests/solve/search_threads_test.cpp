@@ -1,0 +1,194 @@
+// Several threads over shared tables: the same decisions as one thread, an
+// entry caught half written never read as a result, and every helper idle
+// once a solve has ended, by its limit or otherwise.
+#include "solve/search_threads.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "solution/line.h"
+#include "solve/driver.h"
+#include "support/gen_helpers.h"
+#include "support/mate_check.h"
+#include "support/problems.h"
+#include "support/solve_loop.h"
+
+namespace {
+
+struct Outcome {
+  int result;
+  std::vector<MoveCode> line;
+  uint8_t shortest;
+};
+
+class SearchThreads : public testing::Test {
+ protected:
+  void TearDown() override {
+    search_threads_configure(1);
+    node_budget = 0;
+    time_limit_ms = 0;
+  }
+
+  static Outcome solve(const std::string& sfen, int threads, uint32_t limit_ms = 0) {
+    search_threads_configure(threads);
+    fresh_search_tables(1u << 18);
+    reset_search_counters();
+    previous_mode = MODE_NONE;
+    helper_nodes_reset();
+    setup_position(sfen);
+    testing::internal::CaptureStdout();
+    const MoveCode* answer = run_solver(SOLVE, limit_ms);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    if (getenv("SHOW_OUT")) fprintf(stderr, "%s", printed.c_str());
+    Outcome out{solve_result, {}, shortest_state};
+    for (int i = 0; out.result == RESULT_MATE && answer[i] > 0; ++i) out.line.push_back(answer[i]);
+    return out;
+  }
+};
+
+// Mates (with their shortest length proven) and positions without a mate,
+// the loop positions among them: two threads give the same verdict and the
+// same length as one, and every line they answer mates by the rules.
+TEST_F(SearchThreads, TwoThreadsDecideAsOneDoes) {
+  std::vector<std::string> positions = {
+      "6S2/8k/6+nr1/7pr/9/9/9/9/9 b SL2b4g2s3n3l17p 1",
+      "k1+s6/s3R4/1r7/9/9/9/9/9/9 b BLb4g2s4n3l18p 1",
+      "9/9/7k1/5NN2/9/4B4/9/9/9 b GS2rb3g3s2n4l18p 1",
+      "9/8k/9/8P/9/9/9/9/9 b 2G2r2b2g4s4n4l17p 1",
+      "7gk/9/6P1+P/9/9/9/9/9/9 b GSP2r2b2g3s4n4l15p 1",
+  };
+  const std::vector<Problem> regression = load_problems("regression.sfen");
+  for (size_t i = 0; i < regression.size() && i < 6; ++i) positions.push_back(regression[i].sfen);
+  for (const std::string& sfen : positions) {
+    const Outcome one = solve(sfen, 1);
+    ASSERT_NE(one.result, RESULT_TIMEOUT) << sfen;
+    for (int round = 0; round < 2; ++round) {
+      const Outcome two = solve(sfen, 2);
+      EXPECT_EQ(two.result, one.result) << sfen;
+      EXPECT_EQ(two.line.size(), one.line.size()) << sfen;
+      EXPECT_EQ(two.shortest, one.shortest) << sfen;
+      EXPECT_FALSE(helpers_running());
+      if (two.result == RESULT_MATE) {
+        setup_position(sfen);
+        expect_mating_line(two.line, sfen);
+      }
+    }
+  }
+}
+
+// The time limit ends the helpers with the main thread: once the answer is
+// there no helper searches on.
+TEST_F(SearchThreads, TimeLimitEndsEveryThread) {
+  const std::string no_quick_mate = load_problems("zukou.sfen")[7].sfen;
+  const auto start = std::chrono::steady_clock::now();
+  const Outcome out = solve(no_quick_mate, 3, 300);
+  const auto spent = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(out.result, RESULT_TIMEOUT);
+  EXPECT_LT(spent, std::chrono::seconds(20));
+  EXPECT_FALSE(helpers_running());
+  const uint64_t helped = helper_nodes();
+  EXPECT_GT(helped, 0u) << "the helpers searched";
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(helper_nodes(), helped) << "a helper searched on after the answer";
+}
+
+// Threads outside 1..256 take the nearer end.
+TEST_F(SearchThreads, PoolSizeStaysInRange) {
+  search_threads_configure(0);
+  EXPECT_EQ(search_threads_count(), 1);
+  search_threads_configure(4);
+  EXPECT_EQ(search_threads_count(), 4);
+  search_threads_configure(1);
+  EXPECT_EQ(search_threads_count(), 1);
+}
+
+// ---- Torn entries
+
+constexpr uint32_t ONE_GOLD = 0x1000;
+
+class TornEntry : public testing::Test {
+ protected:
+  void SetUp() override {
+    fresh_search_tables(1u << 10);
+    reset_search_counters();
+    setup_position("4k4/9/4P4/9/9/9/9/9/9 b G2r2b3g4s4n4l17p 1");
+    rebuild_derived_state();
+    key = board.board_key;
+    slot = &tt_tables[0][board.board_key.lo % tt_slots];
+    tables_shared = 1;
+  }
+  void TearDown() override { tables_shared = 0; }
+
+  // Writes one field as the table's stores do.
+  template <class T, class V>
+  static void put(T& field, V value) {
+    __atomic_store_n(&field, static_cast<T>(value), __ATOMIC_RELAXED);
+  }
+
+  HashKey key{};
+  TtEntry* slot = nullptr;
+};
+
+// A store half done (its run held, the proof number written, the hand not
+// yet): the probe finds nothing rather than a proof; once done, the proof.
+TEST_F(TornEntry, HalfWrittenEntryIsNoResult) {
+  board.attacker_hand = ONE_GOLD;
+  ASSERT_EQ(tt_store(0, 0, 0, 7, 7, 0), 1);  // numbers for the empty hand
+  uint32_t hand;
+  int16_t len;
+  int32_t pn, dn;
+  tt_lock_run(0);
+  put(slot->pn, 0);  // the first half of a proof for one gold
+  EXPECT_FALSE(tt_probe(0, hand, len, pn, dn) && pn == 0) << "a proof nobody made";
+  put(slot->flags, ONE_GOLD | TT_USED);
+  put(slot->length, 9);
+  tt_unlock_run(0);
+  ASSERT_TRUE(tt_probe(0, hand, len, pn, dn));
+  EXPECT_EQ(pn, 0);
+  EXPECT_EQ(hand & TT_HAND_MASK, ONE_GOLD);
+}
+
+// One thread rewrites a slot over and over, a proof for one gold and numbers
+// for the empty hand in turn, field by field; another probes it meanwhile.
+// A proof read there is always the one-gold proof: never the empty hand's
+// flags with the proof's numbers.
+TEST_F(TornEntry, ConcurrentRewritesNeverReadAsAProof) {
+  std::atomic<bool> done{false};
+  std::thread writer([&] {
+    board.board_key = key;
+    for (int round = 0; !done.load(); ++round) {
+      const bool proof = (round & 1) != 0;
+      tt_lock_run(0);
+      put(slot->check_word, key.hi);
+      put(slot->pn, proof ? 0 : 7);
+      std::this_thread::yield();
+      put(slot->dn, proof ? PN_INFINITE : 7);
+      put(slot->flags, (proof ? ONE_GOLD : 0u) | TT_USED);
+      put(slot->length, 9);
+      put(slot->best_move, 0);
+      tt_unlock_run(0);
+    }
+  });
+  board.attacker_hand = ONE_GOLD;
+  int proofs = 0;
+  for (int i = 0; i < 200000; ++i) {
+    uint32_t hand;
+    int16_t len;
+    int32_t pn, dn;
+    if (tt_probe(0, hand, len, pn, dn) && pn == 0) {
+      ++proofs;
+      ASSERT_EQ(hand & TT_HAND_MASK, ONE_GOLD) << "a torn entry read as a proof";
+      ASSERT_EQ(len, 9);
+    }
+  }
+  done = true;
+  writer.join();
+  EXPECT_GT(proofs, 0);
+}
+
+}  // namespace
