@@ -1,10 +1,11 @@
 # Convenience targets over CMake; see README.md.
 BUILD ?= build
 SAN_BUILD ?= build-san
+TSAN_BUILD ?= build-tsan
 WIN_BUILD ?= build-win
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test sanitize-test windows windows-test clean
+.PHONY: all build run test sanitize-test tsan-test windows windows-test clean
 
 all: build
 
@@ -24,6 +25,12 @@ sanitize-test:
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The tests under ThreadSanitizer, the threaded search's among them.
+tsan-test:
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRANE_TSAN=ON
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --output-on-failure -j $(JOBS) $(TSAN_CTEST_ARGS)
+
 # The Windows engine, checker and bench, cross-built with mingw-w64:
 # $(WIN_BUILD)/kestrane.exe, kestrane-check.exe and bench.exe, each one file.
 windows:
@@ -36,4 +43,4 @@ windows-test: build windows
 	scripts/wine_check.sh $(WIN_BUILD) $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(WIN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(WIN_BUILD)

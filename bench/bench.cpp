@@ -1,13 +1,15 @@
 // The bench program: node counts and times of the search.
 //
-//   bench [FILE|DIR] [--hash MB] [--limit MS] [--fresh] [--stage-budget N]
+//   bench [FILE|DIR] [--hash MB] [--limit MS] [--fresh] [--stage-budget N] [--threads N]
 //     Solves every problem of FILE (or a small built-in set) through the same
 //     path as "go mate" and prints one row per problem, the totals and a
 //     signature line: the total node count, which is the same on every run
 //     and machine for the same code. A timeout stops at a moment of the
 //     clock, so with one the signature covers only the solved problems, and
 //     only with --fresh (an empty table for every problem); otherwise the
-//     table carries over from one problem to the next.
+//     table carries over from one problem to the next. With --threads above
+//     1 the counts depend on how the threads met: the bench reports times and
+//     the nodes of all threads, and no signature.
 //
 //   bench --nomate FILE [--hash MB] [--limit MS]
 //     The no-mate workload (nomate_workload.h): FILE holds "SFEN<TAB>verdict"
@@ -81,11 +83,12 @@ struct Options {
   // the engine runs it); a budget keeps the counts off the clock.
   uint32_t stage_budget = 20000;
   std::string nomate;  // a no-mate workload file
+  uint32_t threads = 1;  // Threads
 };
 
 void usage() {
   std::fputs(
-      "usage: bench [FILE|DIR] [--hash MB] [--limit MS] [--fresh] [--stage-budget N]\n"
+      "usage: bench [FILE|DIR] [--hash MB] [--limit MS] [--fresh] [--stage-budget N] [--threads N]\n"
       "       bench --nomate FILE [--hash MB] [--limit MS]\n"
       "FILE: one problem a line, SFEN[<TAB>known length<TAB>note]; '#' lines are comments;\n"
       "or one problem as a KIF (.kif, .kifu: Shift-JIS or UTF-8) or CSA (.csa) file.\n"
@@ -94,6 +97,7 @@ void usage() {
       "0 = until the limit, as the engine does).\n"
       "--limit 0 means no limit. --fresh: every problem starts with an empty table, as in a\n"
       "new engine process, so that its result does not depend on the problems before it.\n"
+      "--threads N: search with N threads (1..256); times and all threads' nodes, no signature.\n"
       "Checking problems for alternate solutions: kestrane-check --help.\n",
       stderr);
 }
@@ -135,6 +139,12 @@ bool parse_options(int argc, char** argv, Options& options) {
       }
     } else if (arg == "--limit") {
       if (!value(options.limit_ms)) return false;
+    } else if (arg == "--threads") {
+      if (!value(options.threads)) return false;
+      if (options.threads == 0 || options.threads > 256) {
+        std::fputs("bench: --threads must be 1..256\n", stderr);
+        return false;
+      }
     } else if (arg == "--stage-budget") {
       if (!value(options.stage_budget)) return false;
     } else if (arg == "--fresh") {
@@ -178,10 +188,12 @@ std::string verdict(const Problem& p, const Solved& s) {
 }
 
 int run_bench(const Options& options, const std::vector<Problem>& problems) {
-  set_up_engine({options.hash_mb, options.stage_budget, false, 30});
+  set_up_engine({options.hash_mb, options.stage_budget, false, 30, static_cast<int>(options.threads)});
   FILE* out = table_output();
-  std::fprintf(out, "bench: %zu problems, hash %u MB, limit %u ms per problem%s\n", problems.size(),
-               options.hash_mb, options.limit_ms, options.fresh ? ", empty table for each" : "");
+  const bool threaded = options.threads > 1;
+  std::fprintf(out, "bench: %zu problems, hash %u MB, limit %u ms per problem%s%s\n", problems.size(),
+               options.hash_mb, options.limit_ms, options.fresh ? ", empty table for each" : "",
+               threaded ? (", " + std::to_string(options.threads) + " threads").c_str() : "");
   std::fprintf(out, "%-4s %-24s %-7s %5s %6s %12s %10s %10s  %s\n", "#", "problem", "result", "len", "known",
                "nodes", "ms", "nps", "vs known");
   std::fflush(out);
@@ -195,7 +207,10 @@ int run_bench(const Options& options, const std::vector<Problem>& problems) {
   int shorter = 0, longer = 0, wrong = 0;
   for (size_t i = 0; i < problems.size(); ++i) {
     const Problem& p = problems[i];
-    const Solved s = solve(p, options.limit_ms, options.fresh);
+    Solved s = solve(p, options.limit_ms, options.fresh);
+    // Threaded: the work of every thread (the main thread's count alone
+    // would hide the helpers').
+    if (threaded) s.nodes = static_cast<uint32_t>(std::min<uint64_t>(s.nodes + s.helper_nodes, UINT32_MAX));
     total_nodes += s.nodes;
     if (!s.clock_stopped) solved_nodes += s.nodes;
     clock_stops += s.clock_stopped;
@@ -229,7 +244,9 @@ int run_bench(const Options& options, const std::vector<Problem>& problems) {
                total_nodes, total_ms, nps, cpu, cpu > 0 ? total_nodes * 1000.0 / cpu : 0);
   std::fprintf(out, "total: %d mates proven shortest, %d left open (stage budget %" PRIu32 " expansions)\n", proven,
                open, options.stage_budget);
-  if (clock_stops == 0) {
+  if (threaded) {
+    std::fprintf(out, "signature: none - %u threads: the counts depend on how the threads met\n", options.threads);
+  } else if (clock_stops == 0) {
     std::fprintf(out, "signature: %" PRIu64 " nodes (%zu problems, hash %" PRIu64 " MB%s)\n", total_nodes,
                  problems.size(), allocated_mb, options.fresh ? ", fresh" : "");
   } else if (options.fresh) {
@@ -250,11 +267,15 @@ int run_bench(const Options& options, const std::vector<Problem>& problems) {
 int run_nomate(Options options, const std::vector<Problem>& positions, uint32_t limit_ms, uint32_t hash_mb) {
   // Every solve starts with an empty table, which takes the size set here.
   options.hash_mb = hash_mb;
-  set_up_engine({options.hash_mb, options.stage_budget, false, 30});
-  return nomate_workload::run(table_output(), positions, limit_ms, hash_mb, [](const std::string& sfen, uint32_t limit) {
-    const Solved s = solve(Problem{"", sfen, ""}, limit, true);
-    return nomate_workload::Solve{s.outcome.result, s.nodes, s.ms};
-  });
+  const int threads = static_cast<int>(options.threads);
+  set_up_engine({options.hash_mb, options.stage_budget, false, 30, threads});
+  return nomate_workload::run(
+      table_output(), positions, limit_ms, hash_mb,
+      [](const std::string& sfen, uint32_t limit) {
+        const Solved s = solve(Problem{"", sfen, ""}, limit, true);
+        return nomate_workload::Solve{s.outcome.result, s.nodes + s.helper_nodes, s.ms};
+      },
+      threads);
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ double median(std::vector<double> values) {
 }  // namespace
 
 int run(FILE* out, const std::vector<ProblemEntry>& positions, uint32_t limit_ms, uint32_t hash_mb,
-        const Solver& solve) {
+        const Solver& solve, int threads) {
   std::fprintf(out, "nomate bench: %zu positions, hash %u MB, limit %u ms per position, empty table for each\n",
                positions.size(), hash_mb, limit_ms);
   std::fprintf(out, "%-4s %-24s %-10s %-7s %12s %10s  %s\n", "#", "position", "exhaustive", "result", "nodes", "ms",
@@ -83,8 +83,12 @@ int run(FILE* out, const std::vector<ProblemEntry>& positions, uint32_t limit_ms
   std::fprintf(out, "nomate total: %d answered nomate in all, median time of the nomate answers %.1f ms\n",
                static_cast<int>(nomate_ms.size()), median(nomate_ms));
   for (const std::string& failure : failures) std::fprintf(out, "SOUNDNESS FAILURE: %s\n", failure.c_str());
-  std::fprintf(out, "nomate signature: %" PRIu64 " nodes (%d answered of %zu positions, hash %u MB, fresh)\n",
-               answered_nodes, answered, positions.size(), hash_mb);
+  if (threads > 1) {
+    std::fprintf(out, "nomate signature: none - %d threads: the counts depend on how the threads met\n", threads);
+  } else {
+    std::fprintf(out, "nomate signature: %" PRIu64 " nodes (%d answered of %zu positions, hash %u MB, fresh)\n",
+                 answered_nodes, answered, positions.size(), hash_mb);
+  }
   std::fflush(out);
   return static_cast<int>(failures.size());
 }

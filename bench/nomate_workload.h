@@ -44,8 +44,9 @@ std::vector<ProblemEntry> built_in_set();
 // A position's known answer is the exhaustive verdict: mate, nomate or
 // unknown (anything else counts as unknown). Returns the number of
 // soundness failures.
-// `hash_mb` is only printed.
+// `hash_mb` and `threads` are only printed (with more than one thread there
+// is no signature).
 int run(FILE* out, const std::vector<ProblemEntry>& positions, uint32_t limit_ms, uint32_t hash_mb,
-        const Solver& solve);
+        const Solver& solve, int threads = 1);
 
 }  // namespace nomate_workload

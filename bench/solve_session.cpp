@@ -19,6 +19,7 @@
 #include "position/move_text.h"
 #include "search/tt.h"
 #include "solve/driver.h"
+#include "solve/search_threads.h"
 #include "solve/search_state.h"
 #include "usi/command_loop.h"
 
@@ -130,6 +131,7 @@ void set_up_engine(const EngineSettings& settings) {
   handle_command("setoption name USI_Hash value " + std::to_string(settings.hash_mb));
   handle_command(std::string("setoption name Do_YoTsume_Search value ") + (settings.alternate ? "true" : "false"));
   handle_command("setoption name YoTsume_Second value " + std::to_string(settings.alt_seconds));
+  handle_command("setoption name Threads value " + std::to_string(settings.threads));
   handle_command("usinewgame");
 }
 
@@ -149,6 +151,7 @@ Solved solve(const ProblemEntry& p, uint32_t limit_ms, bool fresh, std::string* 
   const auto stop = std::chrono::steady_clock::now();
   if (capturing) *engine_lines = end_capture();
   s.nodes = nodes;
+  s.helper_nodes = helper_nodes();
   s.ms = std::chrono::duration<double, std::milli>(stop - start).count();
   const MoveCode* answer = s.outcome.result == RESULT_MATE ? s.outcome.answer : nullptr;
   s.line = answer_text(answer, s.length);

@@ -18,7 +18,8 @@
 
 struct Solved {
   GoMateOutcome outcome;
-  uint32_t nodes;
+  uint32_t nodes;  // of the main thread, which the signature counts
+  uint64_t helper_nodes;  // of the helper threads (Threads above 1)
   double ms;
   double cpu_ms;
   int length;
@@ -39,6 +40,7 @@ struct EngineSettings {
   uint32_t stage_budget;  // expansions of the minimality stage, 0 = until the limit
   bool alternate;         // Do_YoTsume_Search
   int alt_seconds;        // YoTsume_Second
+  int threads = 1;        // Threads
 };
 void set_up_engine(const EngineSettings& settings);
 

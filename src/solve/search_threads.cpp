@@ -27,12 +27,19 @@ struct Helper {
   alignas(64) std::atomic<uint32_t> live_nodes{0};
 };
 
-std::mutex pool_mutex;
-std::condition_variable pool_wake;
-std::condition_variable pool_idle;
 // Never destroyed: idle helpers wait on the condition until the process
-// ends, and a joinable thread must not be destroyed.
-std::vector<std::unique_ptr<Helper>>* pool = new std::vector<std::unique_ptr<Helper>>();
+// ends, and neither a joinable thread nor a condition waited on may be.
+struct Pool {
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::condition_variable idle;
+  std::vector<std::unique_ptr<Helper>> helpers;
+};
+Pool& pool_state = *new Pool();
+std::mutex& pool_mutex = pool_state.mutex;
+std::condition_variable& pool_wake = pool_state.wake;
+std::condition_variable& pool_idle = pool_state.idle;
+std::vector<std::unique_ptr<Helper>>* pool = &pool_state.helpers;
 HelperJob current_job;
 uint64_t job_generation = 0;
 int busy_helpers = 0;
