@@ -8,7 +8,7 @@
 // length that differs is no failure, because the known lengths of the
 // classics are intended lengths, not shortest ones.
 //
-//   long_check ENGINE [--limit MS] [--hash MB] [--only NAME,...]
+//   long_check ENGINE [--limit MS] [--hash MB] [--threads N] [--only NAME,...]
 //              [--no-timeouts] [--report FILE] COLLECTION...
 //
 // Fails (status 1) on: an answer that is not a correct mate, a mate answered
@@ -41,6 +41,7 @@ struct Settings {
   std::string engine;
   uint32_t limit_ms = 30000;
   uint32_t hash_mb = 256;
+  uint32_t threads = 1;
   std::set<std::string> only;
   bool no_timeouts = false;
   std::string report;
@@ -178,6 +179,7 @@ class Session {
       if (*line == "usiok") break;
     }
     engine_->send_line("setoption name USI_Hash value " + std::to_string(settings_.hash_mb));
+    engine_->send_line("setoption name Threads value " + std::to_string(settings_.threads));
     engine_->send_line("isready");
     while (auto line = engine_->read_line()) {
       if (*line == "readyok") return engine_->send_line("usinewgame");
@@ -228,6 +230,8 @@ bool parse(int argc, char** argv, Settings& s) {
       s.limit_ms = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
     } else if (arg == "--hash" && has_value) {
       s.hash_mb = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+    } else if (arg == "--threads" && has_value) {
+      s.threads = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
     } else if (arg == "--only" && has_value) {
       std::stringstream names(argv[++i]);
       for (std::string name; std::getline(names, name, ',');) s.only.insert(name);
@@ -250,7 +254,7 @@ int main(int argc, char** argv) {
   Settings settings;
   if (!parse(argc, argv, settings)) {
     std::fputs(
-        "usage: long_check ENGINE [--limit MS] [--hash MB] [--only NAME,...] [--no-timeouts] "
+        "usage: long_check ENGINE [--limit MS] [--hash MB] [--threads N] [--only NAME,...] [--no-timeouts] "
         "[--report FILE] COLLECTION...\n",
         stderr);
     return 2;

@@ -6,7 +6,8 @@
 #   scripts/run_collections.sh BUILD_DIR OUT_DIR LIMIT_MS FILE...
 #
 # Writes OUT_DIR/<stem>.bench.txt and OUT_DIR/<stem>.check.txt (+ .tsv).
-# HASH (MB, default 256) sets the table size of both.
+# HASH (MB, default 256) sets the table size of both, THREADS (default 1)
+# their Threads.
 set -uo pipefail
 
 if [ $# -lt 4 ]; then
@@ -16,15 +17,16 @@ fi
 build=$1 out=$2 limit=$3
 shift 3
 hash=${HASH:-256}
+threads=${THREADS:-1}
 mkdir -p "$out"
 status=0
 for file in "$@"; do
   stem=$(basename "$file" .sfen)
   echo "== $stem: bench" >&2
-  nice -n 19 "$build/bench/bench" "$file" --hash "$hash" --limit "$limit" > "$out/$stem.bench.txt" || status=1
+  nice -n 19 "$build/bench/bench" "$file" --hash "$hash" --limit "$limit" --threads "$threads" > "$out/$stem.bench.txt" || status=1
   tail -3 "$out/$stem.bench.txt" >&2
   echo "== $stem: long check" >&2
-  nice -n 19 "$build/bench/long_check" "$build/kestrane" --hash "$hash" --limit "$limit" \
+  nice -n 19 "$build/bench/long_check" "$build/kestrane" --hash "$hash" --limit "$limit" --threads "$threads" \
     --report "$out/$stem.check.tsv" "$file" > "$out/$stem.check.txt" || status=1
   grep -E '^[0-9]+ problems:' "$out/$stem.check.txt" >&2
 done

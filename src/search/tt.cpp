@@ -324,7 +324,19 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
     return 0;
   }
 
-  // 5a. With shared tables, another thread may have disproven the position
+  // 5a. With shared tables, a proof does not replace a proof of the same
+  // hand that is as short. Another thread may have proven this position while
+  // this one searched it, and this one's proof may pass through a position
+  // whose proof came from that very proof: written over it, the best moves
+  // would lead round in a circle. Kept shortest, a proof's length always
+  // exceeds that of the proof its best move leads to.
+  if (tables_shared && r == 1 && pn == 0 && slot->pn == 0 && !allow_proof_overwrite && !(flags_in & TT_PATH) &&
+      slot->length <= length) {
+    st(slot->flags, slot->flags | (flags_in & TT_PAWN_DROP_MATE));
+    return 0;
+  }
+
+  // 5b. With shared tables, another thread may have disproven the position
   // since this one looked: its numbers or its marker do not replace that
   // disproof (the stage's bounded disproofs grow in place as before).
   if (tables_shared && r == 1 && pn < PN_INFINITE && slot->dn == 0 && slot->pn >= PN_INFINITE &&

@@ -22,6 +22,7 @@ thread_local uint8_t search_helper = 0;
 namespace {
 
 struct Helper {
+  int index = 1;  // 1 for the first helper
   std::thread thread;
   // Nodes of the job in progress, published at each node entry.
   alignas(64) std::atomic<uint32_t> live_nodes{0};
@@ -52,7 +53,7 @@ thread_local std::atomic<uint32_t>* own_live_nodes = nullptr;
 
 // Root searches of one job, the driver's threshold steps: until the root is
 // decided, both kinds reach their cap, or the main thread says stop.
-void run_job(const HelperJob& job) {
+void run_job(const HelperJob& job, int index) {
   board = job.root;
   board.ply = 0;
   board.depth = 1;
@@ -73,7 +74,9 @@ void run_job(const HelperJob& job) {
 
   int32_t threshold[2] = {job.threshold[0], job.threshold[1]};
   bool capped[2] = {false, false};
-  int kind = job.first_kind;
+  // Every other helper starts with the main thread's kind, so that many
+  // helpers do not all walk the same way.
+  int kind = job.taking_turns && index % 2 == 0 ? job.first_kind ^ 1 : job.first_kind;
   while (stop_reason == STOP_NONE) {
     weak_and_numbers = kind == 1 ? 1 : 0;
     root_threshold = threshold[kind];
@@ -101,7 +104,7 @@ void helper_main(Helper* self) {
     seen = job_generation;
     const HelperJob job = current_job;
     lock.unlock();
-    run_job(job);
+    run_job(job, self->index);
     lock.lock();
     finished_nodes.fetch_add(nodes, std::memory_order_relaxed);
     self->live_nodes.store(0, std::memory_order_relaxed);
@@ -124,6 +127,7 @@ void search_threads_configure(int threads) {
   helpers_quit = false;
   for (int i = 1; i < threads; ++i) {
     auto helper = std::make_unique<Helper>();
+    helper->index = i;
     Helper* raw = helper.get();
     try {
       helper->thread = std::thread(helper_main, raw);

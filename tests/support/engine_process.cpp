@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -179,6 +180,21 @@ int EngineProcess::wait_exit(int timeout_ms) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+}
+
+double EngineProcess::cpu_seconds() const {
+  std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+  std::string text;
+  if (pid_ <= 0 || !std::getline(stat, text)) return -1;
+  // Fields after the command name (which may hold blanks, within parentheses):
+  // utime and stime are the 12th and 13th.
+  std::istringstream rest(text.substr(text.rfind(')') + 2));
+  std::string field;
+  double ticks = 0;
+  for (int i = 1; i <= 13 && rest >> field; ++i) {
+    if (i >= 12) ticks += std::stod(field);
+  }
+  return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 bool EngineProcess::running() {

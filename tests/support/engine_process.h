@@ -53,6 +53,10 @@ class EngineProcess {
   // True when the child has not ended yet.
   bool running();
 
+  // Processor time the child has used so far, in seconds (all its threads);
+  // -1 where the system does not tell (no /proc).
+  double cpu_seconds() const;
+
  private:
   // Moves whatever the child has written into pending_; false at end of
   // output.

@@ -111,6 +111,22 @@ TEST_F(StopAndQuit, StopWithoutAVerifiedMateAnswersTimeout) {
   EXPECT_EQ(read_until("checkmate"), "checkmate G*5b");
 }
 
+// With two threads a stop ends the helper too: once the answer is out, the
+// engine uses no processor time until the next request.
+TEST_F(StopAndQuit, StopEndsEveryThread) {
+  open_game({"setoption name Threads value 2"});
+  go(no_quick_mate(), "go mate infinite");
+  await_nodes(300000);
+  EXPECT_EQ(stop_and_answer(), "checkmate timeout");
+  const double before = engine.cpu_seconds();
+  if (before >= 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    EXPECT_LT(engine.cpu_seconds() - before, 0.25) << "a thread searched on after the answer";
+  }
+  go(MATE_IN_ONE, "go mate 10000");
+  EXPECT_EQ(read_until("checkmate"), "checkmate G*5b");
+}
+
 TEST_F(StopAndQuit, StopAfterAVerifiedMateAnswersIt) {
   open_game();
   go(quick_mate_long_proof(), "go mate infinite");
