@@ -148,8 +148,33 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
   int32_t child_th_dn = th_dn;
   int16_t captured_piece = EMPTY, captured_owner = OWNER_NONE;
   uint32_t child_hand = 0;
+  // A helper takes the root's checks from the other end: the least promising
+  // check still below the threshold, with the whole threshold, so that its
+  // work is the main thread's last rather than its next (a root's disproof
+  // needs every check disproven, and the stage's root is such a one).
+  const bool reversed_root = search_helper && board.ply == 0;
   while (true) {
-    if (!retry) {
+    if (!retry && reversed_root) {
+      best_index = -1;
+      for (int i = first; i < end; ++i) {
+        const MoveEntry& e = move_entries[i];
+        if (e.pn == 0) {
+          best_index = i;
+          break;
+        }
+        if (e.pn < th && (best_index < 0 || e.pn >= move_entries[best_index].pn)) best_index = i;
+      }
+      if (best_index < 0) break;
+      child_th = th;
+      child_th_dn = th_dn;
+      if (th_dn < PN_INFINITE && move_entries[best_index].pn > 0) {
+        int64_t dn_sum = dn_out;
+        for (int i = first; i < end; ++i) dn_sum += move_entries[i].dn;
+        if (dn_sum >= th_dn) break;
+        child_th_dn = static_cast<int32_t>(th_dn - (dn_sum - move_entries[best_index].dn));
+      }
+      make_move(0, entry_move(move_entries[best_index]), captured_piece, captured_owner);
+    } else if (!retry) {
       int second_plus_one = 0;
       best_index = select_attacker_child(first, end - 1, second_plus_one);
       if (move_entries[best_index].pn >= th) break;
