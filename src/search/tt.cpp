@@ -178,6 +178,16 @@ void mark_own_path() {
   }
 }
 
+// What a position on this thread's own path answers when the table holds
+// nothing else for it: what its mark held (the threshold, disproven for the
+// search); the callers see on_path_here and take it for a repetition.
+bool answer_own_path(int32_t& pn_out, int32_t& dn_out, int16_t& length_out) {
+  pn_out = node_threshold > 0 ? node_threshold : 1;
+  dn_out = 0;
+  length_out = 0;
+  return true;
+}
+
 // A stored drop is useless as a move when the side it belongs to no longer
 // holds that piece (the defender's hand is not part of the identity, and a
 // dominating entry may hold pieces the current attacker lacks).
@@ -505,7 +515,11 @@ bool probe_run(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_ou
   on_path_smaller = 0;
   tt_dependency = NO_DEPENDENCY;
   const TtEntry* run = tt_tables[side] + home_slot();
-  if (!(ld(run[0].flags) & TT_USED)) return false;
+  // With shared tables this thread's path is not in the table: it is looked
+  // at first, and a position on it is found even where the table has nothing,
+  // as its mark would have been.
+  if (tables_shared) mark_own_path();
+  if (!(ld(run[0].flags) & TT_USED)) return tables_shared && on_path_here && answer_own_path(pn_out, dn_out, length_out);
 
   const uint32_t current = board.attacker_hand & TT_HAND_MASK;
   ProbeKind kind = KIND_NONE;
@@ -633,7 +647,6 @@ bool probe_run(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_ou
     }
   }
 
-  if (tables_shared) mark_own_path();
   if (path_hit && !on_path_here && kind != KIND_PROOF) {
     tt_hint_move = drop_not_held(path_entry.best_move) ? 0 : path_entry.best_move;
     tt_dependency = path_entry.length;
@@ -642,7 +655,7 @@ bool probe_run(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_ou
     length_out = 0;
     return true;
   }
-  if (kind == KIND_NONE) return false;
+  if (kind == KIND_NONE) return tables_shared && on_path_here && answer_own_path(pn_out, dn_out, length_out);
   tt_hint_move = drop_not_held(q.best_move) ? 0 : q.best_move;
   pn_out = kind == KIND_PROOF ? 0 : max_pn;
   length_out = clamp16(kind == KIND_PROOF ? best_len : max_len);
