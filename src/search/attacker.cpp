@@ -158,7 +158,8 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
       best_index = -1;
       for (int i = first; i < end; ++i) {
         const MoveEntry& e = move_entries[i];
-        if (e.pn == 0) {
+        // A check the table proves (listed with a number below 1) goes first.
+        if (e.pn <= 0) {
           best_index = i;
           break;
         }
