@@ -30,7 +30,7 @@ sanitize-test:
 # which solve with one thread as in the plain build).
 tsan-test:
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRANE_TSAN=ON
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target kestrane_tests
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target kestrane_tests kestrane_browser_tests
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --output-on-failure -j $(JOBS) -LE "browser|long-quick"
 
 # The Windows engine, checker and bench, cross-built with mingw-w64:
