@@ -21,6 +21,7 @@ const char ALTERNATE_TIMEOUT_LINE[] =
     "\x82\xb5\x82\xbd\x81\x42\n";
 
 int32_t first_alternate_ply = 0;
+const MoveCode* mark_follow_line = nullptr;
 
 namespace {
 
@@ -63,10 +64,20 @@ int16_t mark_solution(int side) {
   if (pn != 0) return dn != 0 ? -1 : -4;
 
   allow_proof_overwrite = 1;
+  bool following = true;
   int i = 1;
   for (; i < MOVE_STACK_SIZE; ++i) {
     if (!tt_probe(side, hand, length, pn, dn) || pn != 0) break;
-    const MoveCode m = tt_hint_move;
+    MoveCode m = tt_hint_move;
+    // The answer's own move where it still has one here; the table's best
+    // move can be another line of the same value.
+    if (mark_follow_line && following) {
+      const MoveCode answer_move = mark_follow_line[i - 1];
+      if (answer_move > 0 && table_move_valid(side, answer_move))
+        m = answer_move;
+      else
+        following = false;
+    }
     if (m == 0 || !table_move_valid(side, m)) break;
     stored_solution[i] = m;
     if (alternate_round == 0) intended_solution[i] = m;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "position/types.h"
+
 // Shift-JIS texts of the alternate-solution messages.
 extern const char ALTERNATE_START_LINE[];     // "info string Now start to search another solution.  ..."
 extern const char ALTERNATE_NOT_FOUND_LINE[]; // "info string Another solution was not found.  ..."
@@ -12,6 +14,11 @@ extern const char ALTERNATE_TIMEOUT_LINE[];   // "info string Another solution s
 // Ply of the first alternate solution reported since the counter was reset
 // (0 = none).
 extern int32_t first_alternate_ply;
+
+// The line to mark, from its first move, while it is proven move by move
+// in the table (the answer, so that alternates are reported against it);
+// null, or past where it leaves the table's proofs: the table's best moves.
+extern const MoveCode* mark_follow_line;
 
 // Records the current solution line (stored_solution; intended_solution in
 // round 0), reopens its positions on this path and bars the final mate on

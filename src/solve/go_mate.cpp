@@ -46,8 +46,9 @@ uint32_t settle_limit(uint32_t time_limit) {
   return time_limit != 0 && time_limit < limit ? time_limit : static_cast<uint32_t>(limit);
 }
 
-// Alternate-solution rounds after a mate; returns the answer list to print.
-const MoveCode* run_alternate_rounds(uint32_t limit_ms, const MoveCode* answer) {
+// Alternate-solution rounds after a mate, against the answer, which they
+// leave as it is: they only report.
+void run_alternate_rounds(uint32_t limit_ms) {
   restart_clocks();
   uint32_t round_limit = limit_ms;
   alternate_round = 0;
@@ -56,7 +57,7 @@ const MoveCode* run_alternate_rounds(uint32_t limit_ms, const MoveCode* answer) 
     // The main solution is known even when it cannot be marked.
     if (marked[0] != -2) {
       lift_alternate_bars();
-      return alternate_round == 0 ? answer : &intended_solution[1];
+      return;
     }
 
     if (alternate_round == 0) std::fputs(ALTERNATE_START_LINE, stdout);
@@ -73,7 +74,7 @@ const MoveCode* run_alternate_rounds(uint32_t limit_ms, const MoveCode* answer) 
       std::fputs(alternate_timed_out ? ALTERNATE_TIMEOUT_LINE : ALTERNATE_NOT_FOUND_LINE, stdout);
     }
     lift_alternate_bars();
-    return &intended_solution[1];
+    return;
   }
 }
 
@@ -108,15 +109,15 @@ GoMateOutcome solve_go_mate(uint32_t time_limit) {
     main_answer[i] = answer[i];
     if (answer[i] <= 0) break;
   }
-  answer = main_answer;
+  if (shortest_state == SHORTEST_PROVEN) settle_main_line(main_answer, settle_limit(time_limit));
   if (engine_options.alternate_search_enabled) {
-    answer = run_alternate_rounds(time_limit, main_answer);
-  } else if (shortest_state == SHORTEST_PROVEN) {
-    // Not with the rounds: they mark the table's proof of the line that the
-    // solve answered.
-    settle_main_line(main_answer, settle_limit(time_limit));
+    // The answer is fixed first; the rounds mark it, not whichever line of
+    // the same value the table's best moves now make.
+    mark_follow_line = main_answer;
+    run_alternate_rounds(time_limit);
+    mark_follow_line = nullptr;
   }
-  return {RESULT_MATE, answer, first_alternate_ply, alternate_timed_out};
+  return {RESULT_MATE, main_answer, first_alternate_ply, alternate_timed_out};
 }
 
 namespace {

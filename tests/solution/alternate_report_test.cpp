@@ -228,4 +228,47 @@ TEST_F(MarkSolution, MarksTheLineAndReportRestoresIt) {
   EXPECT_EQ(table_line(), line);
 }
 
+TEST_F(MarkSolution, FollowsTheAnswerWhereTheTableProvesIt) {
+  // After R*2b both king moves are proven; the answer may take the reply
+  // that the table's best moves do not.
+  setup_position("7k1/9/8G/9/9/9/9/9/9 b SRr2b3g3s4n4l18p 1");
+  testing::internal::CaptureStdout();
+  run_solver(SOLVE, 0);
+  testing::internal::GetCapturedStdout();
+  ASSERT_EQ(solve_result, RESULT_MATE);
+  refine_pass = 0;
+  length_limit = 2999;
+  const std::vector<MoveCode> table = table_line();
+  ASSERT_EQ(table.size(), 3u);
+  const MoveCode other =
+      table[1] == usi_to_code("2a1a", 1, false) ? usi_to_code("2a3a", 1, false) : usi_to_code("2a1a", 1, false);
+  int16_t cp1, co1, cp2, co2;
+  make_move(0, move_of(table[0]), cp1, co1);
+  make_move(1, move_of(other), cp2, co2);
+  const std::vector<MoveCode> rest = table_line();
+  unmake_move(1, move_of(other), cp2, co2);
+  unmake_move(0, move_of(table[0]), cp1, co1);
+  ASSERT_EQ(rest.size(), 1u);
+
+  MoveCode answer[LINE_ARRAY_SIZE] = {table[0], other, rest[0], -2};
+  mark_follow_line = answer;
+  EXPECT_EQ(mark_solution(0), -2);
+  mark_follow_line = nullptr;
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(intended_solution[i + 1], answer[i]) << i;
+  EXPECT_EQ(intended_solution[4], 0);
+  testing::internal::CaptureStdout();
+  report_alternate_solution(0, 1);
+  testing::internal::GetCapturedStdout();
+
+  // A move the table cannot follow: its best moves from there on (the report
+  // stored the followed line back as the table's).
+  const std::vector<MoveCode> stored = table_line();
+  ASSERT_EQ(stored.size(), 3u);
+  MoveCode cut[LINE_ARRAY_SIZE] = {table[0], usi_to_code("P*2b", 1, false), -2};  // 2b is taken
+  mark_follow_line = cut;
+  EXPECT_EQ(mark_solution(0), -2);
+  mark_follow_line = nullptr;
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(intended_solution[i + 1], stored[i]) << i;
+}
+
 }  // namespace

@@ -539,6 +539,21 @@ TEST_F(AlternateSearch, SameProblemTwiceGivesTheSameAnswerAndReport) {
   EXPECT_TRUE(unique_second.has_line(NOT_FOUND_LINE));
 }
 
+TEST_F(AlternateSearch, TheRoundsLeaveTheAnswerAsItIs) {
+  // After R*2b the table may keep 2a1a S*1b, a mate of the root's value that
+  // is no main line (2a3a holds out longer); the answer's line is settled to
+  // 2a3a, and the rounds must mark that line, not the table's.
+  const std::string settled = "7k1/9/8G/9/9/9/9/9/9 b SRr2b3g3s4n4l18p 1";
+  for (const std::string& sfen : {settled, TWO_CAPTURES, MANY}) {
+    options(false);
+    const Reply without = solve(sfen);
+    options(true);
+    const Reply with = solve(sfen);
+    expect_mating_answer(sfen, without.moves());
+    EXPECT_EQ(with.answer, without.answer) << sfen;
+  }
+}
+
 TEST_F(AlternateSearch, RoundZeroTimeOutIsNoVerdictOfSoundness) {
   // A classic whose main solve is quick, while proving that no other mate
   // exists takes far longer than the one second given.
