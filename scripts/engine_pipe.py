@@ -22,10 +22,11 @@ def read_line(proc, buffer, deadline):
     return line.decode("latin-1")
 
 
-def open_engine(engine, hash_mb, threads=1):
-    """An engine process after `usi`, `USI_Hash`, `Threads`, `isready` and
-    `usinewgame`, with its line buffer and a function that writes one line to
-    it."""
+def open_engine(engine, hash_mb, threads=1, options=()):
+    """An engine process after `usi`, `USI_Hash`, `Threads`, the given
+    `setoption` lines (the engine takes options only before `usinewgame`),
+    `isready` and `usinewgame`, with its line buffer and a function that
+    writes one line to it."""
     import subprocess
     proc = subprocess.Popen([engine], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
     buffer = [b""]
@@ -38,6 +39,8 @@ def open_engine(engine, hash_mb, threads=1):
     send(f"setoption name USI_Hash value {hash_mb}")
     if threads != 1:
         send(f"setoption name Threads value {threads}")
+    for option in options:
+        send(option)
     send("isready")
     deadline = time.monotonic() + 60
     while True:

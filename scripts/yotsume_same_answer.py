@@ -18,11 +18,10 @@ from engine_pipe import open_engine, read_line
 
 
 def answer(engine, sfen, hash_mb, limit_ms, yotsume):
-    proc, buffer, send = open_engine(engine, hash_mb)
-    if yotsume:
-        send("setoption name Do_YoTsume_Search value true")
-        # Short rounds: only the answer line is compared.
-        send("setoption name YoTsume_Second value 1")
+    # Short rounds: only the answer line is compared.
+    options = ("setoption name Do_YoTsume_Search value true",
+               "setoption name YoTsume_Second value 1") if yotsume else ()
+    proc, buffer, send = open_engine(engine, hash_mb, options=options)
     send("position sfen " + sfen)
     send(f"go mate {limit_ms}")
     deadline = time.monotonic() + limit_ms / 1000 + 120
