@@ -49,3 +49,13 @@ def open_engine(engine, hash_mb, threads=1, options=()):
             break
     send("usinewgame")
     return proc, buffer, send
+
+
+def close_engine(proc, send):
+    """`quit`, then the process's end (killed after 10 s)."""
+    import subprocess
+    send("quit")
+    try:
+        proc.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        proc.kill()

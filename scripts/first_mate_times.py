@@ -10,11 +10,10 @@ and the script notes when the first `info ... score mate` line and the
       [--threads N] FILE [NAME_SUBSTRING...]
 """
 import argparse
-import subprocess
 import sys
 import time
 
-from engine_pipe import open_engine, read_line
+from engine_pipe import close_engine, open_engine, read_line
 
 
 def measure(engine, sfen, hash_mb, limit_ms, threads):
@@ -39,11 +38,7 @@ def measure(engine, sfen, hash_mb, limit_ms, threads):
             answer = (now, "timeout" if words[1:] == ["timeout"] else
                       "nomate" if words[1:] == ["nomate"] else str(len(words) - 1))
             break
-    send("quit")
-    try:
-        proc.wait(timeout=10)
-    except subprocess.TimeoutExpired:
-        proc.kill()
+    close_engine(proc, send)
     return first, first_length, answer
 
 

@@ -10,11 +10,10 @@ FILE: problem lines as in problems/*.sfen (SFEN<TAB>length<TAB>note). Prints a
 row per problem and a summary; exits 1 when a mate's line differs.
 """
 import argparse
-import subprocess
 import sys
 import time
 
-from engine_pipe import open_engine, read_line
+from engine_pipe import close_engine, open_engine, read_line
 
 
 def answer(engine, sfen, hash_mb, limit_ms, yotsume):
@@ -33,11 +32,7 @@ def answer(engine, sfen, hash_mb, limit_ms, yotsume):
         if line.startswith("checkmate"):
             result = line
             break
-    send("quit")
-    try:
-        proc.wait(timeout=10)
-    except subprocess.TimeoutExpired:
-        proc.kill()
+    close_engine(proc, send)
     return result
 
 

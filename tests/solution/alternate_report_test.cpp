@@ -162,6 +162,17 @@ class MarkSolution : public testing::Test {
     alternate_round = 0;
     previous_mode = MODE_NONE;
   }
+  // Solves the position into the table and leaves the modes as the driver's
+  // marking call finds them.
+  static void solve(const char* sfen) {
+    setup_position(sfen);
+    testing::internal::CaptureStdout();
+    run_solver(SOLVE, 0);
+    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(solve_result, RESULT_MATE);
+    refine_pass = 0;
+    length_limit = 2999;
+  }
 };
 
 TEST_F(MarkSolution, RootWithoutProofIsNotMarked) {
@@ -175,14 +186,7 @@ TEST_F(MarkSolution, RootWithoutProofIsNotMarked) {
 
 TEST_F(MarkSolution, MarksTheLineAndReportRestoresIt) {
   // 3a2a 1a1b B*2c, or the knight's capture 1c2a+ first.
-  setup_position("6Gbk/9/8N/7+P1/9/9/9/9/9 b - 1");
-  testing::internal::CaptureStdout();
-  run_solver(SOLVE, 0);
-  testing::internal::GetCapturedStdout();
-  ASSERT_EQ(solve_result, RESULT_MATE);
-  // As the driver's marking call leaves them.
-  refine_pass = 0;
-  length_limit = 2999;
+  solve("6Gbk/9/8N/7+P1/9/9/9/9/9 b - 1");
   const std::vector<MoveCode> line = table_line();
   ASSERT_EQ(line.size(), 3u);
 
@@ -231,13 +235,7 @@ TEST_F(MarkSolution, MarksTheLineAndReportRestoresIt) {
 TEST_F(MarkSolution, FollowsTheAnswerWhereTheTableProvesIt) {
   // After R*2b both king moves are proven; the answer may take the reply
   // that the table's best moves do not.
-  setup_position("7k1/9/8G/9/9/9/9/9/9 b SRr2b3g3s4n4l18p 1");
-  testing::internal::CaptureStdout();
-  run_solver(SOLVE, 0);
-  testing::internal::GetCapturedStdout();
-  ASSERT_EQ(solve_result, RESULT_MATE);
-  refine_pass = 0;
-  length_limit = 2999;
+  solve("7k1/9/8G/9/9/9/9/9/9 b SRr2b3g3s4n4l18p 1");
   const std::vector<MoveCode> table = table_line();
   ASSERT_EQ(table.size(), 3u);
   const MoveCode other =
