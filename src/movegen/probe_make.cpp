@@ -71,7 +71,9 @@ ProbeCapture probe_make(int from, int to) {
 
   // Only a counter here: the move stack is not written.
   board.ply = static_cast<int16_t>(board.ply + 1);
-  board.path_key ^= path_term(side, board.pieces[to], from, to, board.ply);
+  const uint32_t term = path_term(side, board.pieces[to], from, to, board.ply);
+  board.path_key ^= term;
+  board.route_key ^= route_term(term, board.ply);
   return captured;
 }
 
@@ -79,7 +81,9 @@ void probe_unmake(int from, int to, int captured, int captured_owner) {
   to &= 0x7F;
   const int side = mover;
   const int now = board.pieces[to];
-  board.path_key ^= path_term(side, now, from, to, board.ply);
+  const uint32_t term = path_term(side, now, from, to, board.ply);
+  board.path_key ^= term;
+  board.route_key ^= route_term(term, board.ply);
 
   if (is_drop_from(from)) {
     update_key_and_hand(to, now, from, side);

@@ -17,6 +17,7 @@ void rebuild_derived_state() {
   board.last_slot[0] = board.last_slot[1] = 0;
   board.board_key = HashKey{0, 0};
   board.path_key = 0;
+  board.route_key = 0;
   board.attacker_has_king = 0;
 
   for (int sq = 0; sq < SQUARES; ++sq) {
@@ -40,6 +41,7 @@ void rebuild_derived_state() {
     board.board_key.hi ^= zobrist[owner][piece][sq].hi;
     board.path_key ^= zobrist[owner][piece][sq].hi;
   }
+  board.route_key = board.path_key;
   board.attacker_hand = pack_attacker_hand();
 }
 

@@ -33,6 +33,10 @@ struct Board {
   uint8_t attacker_has_king;
   HashKey board_key;
   uint32_t path_key;
+  // The path key's terms, each times an odd factor of its ply: the same
+  // moves in another order give another route key (they give the same path
+  // key). Results that rest on the positions of the path are kept under it.
+  uint32_t route_key;
   PackedHand attacker_hand;
   PlyRecord move_stack[MOVE_STACK_SIZE];
   int16_t ply;
@@ -41,6 +45,9 @@ struct Board {
 };
 
 extern thread_local Board board;
+
+// The route key's term of a move made at `ply` whose path key term is `term`.
+inline uint32_t route_term(uint32_t term, int ply) { return term * (2u * static_cast<uint32_t>(ply) + 1u); }
 
 // Recomputes every field but pieces, owners and hands from those three.
 void rebuild_derived_state();

@@ -142,7 +142,9 @@ void make_move(int16_t side, const Move& move, int16_t& captured_piece, int16_t&
     }
   }
 
-  board.path_key ^= path_term(side, board.pieces[to], from, to, ply);
+  const uint32_t term = path_term(side, board.pieces[to], from, to, ply);
+  board.path_key ^= term;
+  board.route_key ^= route_term(term, ply);
 
   // Past the last record the move is still made but not recorded; callers
   // bound the depth so that this never happens on a line they read back.
@@ -160,7 +162,9 @@ void unmake_move(int16_t side, const Move& move, int16_t captured_piece, int16_t
   const int to = move.to & SQUARE_MASK;
   const int piece = board.pieces[to];
 
-  board.path_key ^= path_term(side, piece, from, to, board.ply);
+  const uint32_t term = path_term(side, piece, from, to, board.ply);
+  board.path_key ^= term;
+  board.route_key ^= route_term(term, board.ply);
 
   if (from > HAND_SQUARE_BASE) {
     drop_piece(side, dropped_piece(side, from), from, to, DROP_MODE_TAKE_BACK);

@@ -27,6 +27,8 @@ thread_local uint8_t on_path_smaller = 0;
 thread_local int16_t tt_dependency = NO_DEPENDENCY;
 
 thread_local uint8_t store_under_path_key = 0;
+// Set by tt_store_path_disproof: the entry goes under the route key.
+thread_local uint8_t store_under_route_key = 0;
 thread_local uint8_t probe_off_board = 0;
 uint8_t allow_proof_overwrite = 0;
 
@@ -218,7 +220,8 @@ uint32_t depth_word() {
 // `stage_word` is depth_word() in the stage and board_key.hi elsewhere: taken
 // once per probe, not once per entry of the run.
 bool matches_position(const TtEntry& e, uint32_t stage_word) {
-  return e.check_word == board.board_key.hi || e.check_word == board.path_key || e.check_word == stage_word;
+  return e.check_word == board.board_key.hi || e.check_word == board.path_key || e.check_word == board.route_key ||
+         e.check_word == stage_word;
 }
 
 // A disproof of the minimality stage: it rests on the length limit and holds
@@ -287,7 +290,7 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
 
   // 1. Entries of the line readers may be tied to the path that led here.
   if (store_under_path_key) {
-    check_word = board.path_key;
+    check_word = store_under_route_key ? board.route_key : board.path_key;
     path_key_in_use = true;
   } else if (minimality_stage && result_store && pn >= PN_INFINITE && trial_drop_piece == 0 &&
              !(flags_in & TT_ON_PATH)) {
@@ -569,7 +572,7 @@ bool probe_run(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_ou
         dn_out = 0;
         return true;
       }
-      if (path_disproof(e) && e.check_word == board.path_key) {
+      if (path_disproof(e) && (e.check_word == board.route_key || e.check_word == board.path_key)) {
         if (!probe_off_board) {
           path_hit = true;
           path_entry = e;
@@ -758,7 +761,11 @@ int tt_store_result(int side, uint32_t flags_in, int32_t pn, int32_t dn, MoveCod
 void tt_store_path_disproof(int side, uint32_t flags_in, int16_t dependency, MoveCode move) {
   const uint8_t saved = store_under_path_key;
   store_under_path_key = 1;
+  // Under the route key: the same moves in another order pass other
+  // positions, where the repetition it rests on need not be.
+  store_under_route_key = 1;
   store(side, (flags_in & (TT_HAND_MASK | TT_PAWN_DROP_MATE)) | TT_PATH, dependency, PN_INFINITE, 0, move, false);
+  store_under_route_key = 0;
   store_under_path_key = saved;
 }
 

@@ -169,7 +169,8 @@ int tt_store_result(int side, uint32_t flags_in, int32_t pn, int32_t dn, MoveCod
 // A disproof that rests on positions of the current path from ply
 // `dependency` on (a repetition counts as the attacker's failure only on the
 // path that repeats) holds wherever that path leads here again: it is kept
-// under the path key, and tt_probe answers it only on this very path, with
+// under the route key (Board::route_key, which tells the same moves in
+// another order apart), and tt_probe answers it only on this very path, with
 // tt_dependency set so that the callers above keep it path-bound in turn.
 // The position's own board-keyed entry stays unknown.
 void tt_store_path_disproof(int side, uint32_t flags_in, int16_t dependency, MoveCode move);

@@ -169,7 +169,9 @@ TEST_F(ProbeMake, MakeAndUnmakeRandomMoves) {
       EXPECT_EQ(board.attacker_hand, packed(expected_hand));
       const uint32_t origin_term =
           drop ? static_cast<uint32_t>(before.ply + 1) + 1u : zobrist[side][placed][m.from].hi;
-      EXPECT_EQ(board.path_key, before.path_key ^ (origin_term + zobrist[side][placed][m.to].hi));
+      const uint32_t term = origin_term + zobrist[side][placed][m.to].hi;
+      EXPECT_EQ(board.path_key, before.path_key ^ term);
+      EXPECT_EQ(board.route_key, before.route_key ^ (term * (2u * static_cast<uint32_t>(before.ply + 1) + 1u)));
       EXPECT_EQ(board.ply, before.ply + 1);
       EXPECT_EQ(board.depth, before.depth);
       EXPECT_EQ(0, std::memcmp(board.hands, before.hands, sizeof board.hands));

@@ -45,6 +45,7 @@ std::vector<int> listed_squares(const Board& b, int owner) {
   if (board.board_key.lo != expected.board_key.lo || board.board_key.hi != expected.board_key.hi)
     return fail("board_key");
   if (board.path_key != expected.path_key) return fail("path_key");
+  if (board.route_key != expected.route_key) return fail("route_key");
   if (board.attacker_hand != expected.attacker_hand) return fail("attacker_hand");
   if (board.ply != expected.ply || board.depth != expected.depth) return fail("ply/depth");
   if (board.flipped != expected.flipped) return fail("flipped");
@@ -164,6 +165,7 @@ void random_walk(const char* sfen, uint32_t seed, int steps, int unmake_percent,
   std::vector<Board> before;
   std::vector<Primary> primaries{Primary::of_board()};
   std::vector<uint32_t> path_keys{board.path_key};
+  std::vector<uint32_t> route_keys{board.route_key};
   ListModel model;
   model.load();
   WalkCounts counts;
@@ -181,6 +183,7 @@ void random_walk(const char* sfen, uint32_t seed, int steps, int unmake_percent,
     line.pop_back();
     primaries.pop_back();
     path_keys.pop_back();
+    route_keys.pop_back();
     ++counts.unmakes;
     const ListOrder order = options.captures ? ListOrder::AS_SETS : ListOrder::EXACT;
     EXPECT_TRUE(board_equals(before.back(), order)) << "after unmaking to ply " << line.size();
@@ -225,12 +228,14 @@ void random_walk(const char* sfen, uint32_t seed, int steps, int unmake_percent,
     const int ply = static_cast<int>(line.size());
     const uint32_t origin = from > HAND_SQUARE_BASE ? static_cast<uint32_t>(ply + 1) : zobrist[side][landed][from].hi;
     path_keys.push_back(path_keys.back() ^ (origin + zobrist[side][landed][to].hi));
+    route_keys.push_back(route_keys.back() ^ ((origin + zobrist[side][landed][to].hi) * (2u * ply + 1u)));
     primaries.push_back(next);
 
     ASSERT_TRUE(board_is_ok()) << "after make at ply " << ply;
     EXPECT_TRUE(next.matches_board()) << "pieces/owners/hands after make at ply " << ply;
     EXPECT_TRUE(model.matches_board()) << "list order after make at ply " << ply;
     EXPECT_EQ(board.path_key, path_keys.back()) << "path_key at ply " << ply;
+    EXPECT_EQ(board.route_key, route_keys.back()) << "route_key at ply " << ply;
     EXPECT_EQ(board.ply, ply);
     EXPECT_EQ(p.captured_piece, victim_piece);
     EXPECT_EQ(p.captured_owner, victim_owner);

@@ -127,6 +127,51 @@ TEST_F(NodeSearch, RepetitionDisprovesForThePathOnly) {
   board.ply = 0;
 }
 
+// The same moves in another order reach the same position through other
+// positions: a disproof that rests on the first path must not be found on
+// the second. The path key, not the board key, tells the two apart.
+TEST_F(NodeSearch, PathDisproofStaysWithItsOrderOfMoves) {
+  setup_position("8k/9/7G1/9/9/9/9/9/G8 b 2r2b2g4s4n4l18p 1");
+  reset_search_counters();
+  const uint32_t root_path = board.path_key;
+  const uint32_t root_route = board.route_key;
+  const char* first[] = {"2c3c", "1a2a", "9i9h", "2a1a"};
+  const char* second[] = {"9i9h", "1a2a", "2c3c", "2a1a"};
+  int16_t cp[4], co[4];
+  auto walk = [&](const char* const* moves, bool forward) {
+    for (int k = 0; k < 4; ++k) {
+      const int i = forward ? k : 3 - k;
+      const Move m = move_of(usi_to_code(moves[i], i % 2, false));
+      if (forward)
+        make_move(static_cast<int16_t>(i % 2), m, cp[i], co[i]);
+      else
+        unmake_move(static_cast<int16_t>(i % 2), m, cp[i], co[i]);
+    }
+  };
+  uint32_t hand = 0;
+  int16_t length = 0;
+  int32_t pn = 0, dn = 0;
+
+  walk(first, true);
+  const HashKey reached = board.board_key;
+  const uint32_t first_path = board.path_key;
+  const uint32_t first_route = board.route_key;
+  tt_store_path_disproof(0, board.attacker_hand, 1, 0);
+  ASSERT_TRUE(tt_probe(0, hand, length, pn, dn));
+  EXPECT_EQ(pn, PN_INFINITE);
+  walk(first, false);
+
+  walk(second, true);
+  EXPECT_EQ(board.board_key.lo, reached.lo);
+  EXPECT_EQ(board.board_key.hi, reached.hi);
+  EXPECT_EQ(board.path_key, first_path);  // the path key alone cannot tell them apart
+  EXPECT_NE(board.route_key, first_route);
+  EXPECT_FALSE(tt_probe(0, hand, length, pn, dn) && pn >= PN_INFINITE) << "found on another path";
+  walk(second, false);
+  EXPECT_EQ(board.path_key, root_path);
+  EXPECT_EQ(board.route_key, root_route);
+}
+
 // Moves played on the board, sides alternating from the attacker's, checked
 // with the rules reference; undone in reverse.
 struct PlayedMoves {
@@ -183,11 +228,13 @@ TEST_F(NodeSearch, MateThroughAPositionThatARepetitionDisprovesElsewhere) {
   ASSERT_TRUE(tt_probe(0, hand, len, pn, dn));
   EXPECT_EQ(dn, 0);
   EXPECT_EQ(tt_dependency, 0);
-  const uint32_t this_path = board.path_key;
+  const uint32_t this_path = board.path_key, this_route = board.route_key;
   board.path_key ^= 0x13579BDFu;
+  board.route_key ^= 0x13579BDFu;
   ASSERT_TRUE(tt_probe(0, hand, len, pn, dn));
   EXPECT_NE(dn, 0) << "the path's disproof was stored as X's own";
   board.path_key = this_path;
+  board.route_key = this_route;
   // Leaving the nodes releases their markers, as a node's result does.
   path.undo();
   tt_store(1, board.attacker_hand, 0, 1, 1, 0);

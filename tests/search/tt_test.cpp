@@ -787,7 +787,7 @@ namespace {
 TEST_F(TtTest, PathDisproofAnswersOnItsOwnPathOnly) {
   position("G");
   const uint32_t path = board.board_key.hi ^ 0x0F0F0F0Fu;
-  board.path_key = path;
+  board.path_key = board.route_key = path;
   tt_store_path_disproof(0, board.attacker_hand, 3, code(86, 66));
   ProbeResult r = probe(0);
   ASSERT_TRUE(r.found);
@@ -797,19 +797,19 @@ TEST_F(TtTest, PathDisproofAnswersOnItsOwnPathOnly) {
   EXPECT_EQ(tt_hint_move, code(86, 66));
 
   // Another path to the same position, or the same path with another hand.
-  board.path_key = path ^ 1u;
+  board.path_key = board.route_key = path ^ 1u;
   r = probe(0);
   EXPECT_FALSE(r.found && r.pn >= PN_INFINITE);
   EXPECT_EQ(tt_dependency, NO_DEPENDENCY);
-  board.path_key = path;
+  board.path_key = board.route_key = path;
   position("2G");
-  board.path_key = path;
+  board.path_key = board.route_key = path;
   r = probe(0);
   EXPECT_FALSE(r.found && r.pn >= PN_INFINITE);
 
   // The position on the path again: the repetition decides, not the entry.
   position("G");
-  board.path_key = path;
+  board.path_key = board.route_key = path;
   put(0, 1, board.board_key.hi, ONE_GOLD | TT_ON_PATH, 0, 7, 0, 0);
   r = probe(0);
   EXPECT_EQ(on_path_here, 1);

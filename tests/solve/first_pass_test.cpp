@@ -84,8 +84,9 @@ TEST_F(FirstPass, DisproofOfAnotherPathLeavesTheMate) {
   const MoveCode flight = usi_to_code("1b2a", 1, false);
   make_move(0, move_of(drop), cp1, co1);
   make_move(1, move_of(flight), cp2, co2);
-  const uint32_t real_path = board.path_key;
+  const uint32_t real_path = board.path_key, real_route = board.route_key;
   board.path_key = real_path ^ 0x2468ACE1u;
+  board.route_key = real_route ^ 0x2468ACE1u;
   tt_store_path_disproof(0, board.attacker_hand, 0, 0);
   uint32_t hand;
   int16_t len;
@@ -94,6 +95,7 @@ TEST_F(FirstPass, DisproofOfAnotherPathLeavesTheMate) {
   EXPECT_EQ(pn, PN_INFINITE) << "the disproof answers on its own path";
   EXPECT_EQ(tt_dependency, 0);
   board.path_key = real_path;
+  board.route_key = real_route;
   EXPECT_FALSE(tt_probe(0, hand, len, pn, dn) && pn >= PN_INFINITE) << "and on no other";
   unmake_move(1, move_of(flight), cp2, co2);
   unmake_move(0, move_of(drop), cp1, co1);
