@@ -572,6 +572,8 @@ bool probe_run(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_ou
         dn_out = 0;
         return true;
       }
+      // Path-bound disproofs are kept under the route key; a refinement
+      // pass's disproofs under the path key take the same way, as before.
       if (path_disproof(e) && (e.check_word == board.route_key || e.check_word == board.path_key)) {
         if (!probe_off_board) {
           path_hit = true;

@@ -55,10 +55,7 @@ void run_alternate_rounds(uint32_t limit_ms) {
   while (true) {
     const MoveCode* marked = run_solver(MARK, round_limit);
     // The main solution is known even when it cannot be marked.
-    if (marked[0] != -2) {
-      lift_alternate_bars();
-      return;
-    }
+    if (marked[0] != -2) break;
 
     if (alternate_round == 0) std::fputs(ALTERNATE_START_LINE, stdout);
     // One budget for all rounds together, measured from their start.
@@ -73,9 +70,9 @@ void run_alternate_rounds(uint32_t limit_ms) {
       alternate_timed_out = solve_result == RESULT_TIMEOUT;
       std::fputs(alternate_timed_out ? ALTERNATE_TIMEOUT_LINE : ALTERNATE_NOT_FOUND_LINE, stdout);
     }
-    lift_alternate_bars();
-    return;
+    break;
   }
+  lift_alternate_bars();
 }
 
 }  // namespace
