@@ -139,6 +139,9 @@ void start_helpers(int kind) {
   job.length_limit = length_limit;
   job.taking_turns = taking_turns();
   job.both_thresholds = minimality_stage != 0;
+  job.threshold_limit = refine_pass > 0 && !minimality_stage
+                            ? static_cast<int32_t>(std::min<int64_t>(repair_limit, MAX_ROOT_THRESHOLD))
+                            : MAX_ROOT_THRESHOLD;
   if (job.taking_turns) {
     job.threshold[PROOF_LED] = turn_threshold[PROOF_LED];
     job.threshold[DISPROOF_LED] = turn_threshold[DISPROOF_LED];

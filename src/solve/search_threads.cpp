@@ -85,6 +85,7 @@ void run_job(const HelperJob& job, int index) {
     const bool both = kind == 1 || job.both_thresholds;
     search_attacker(root_threshold, pn, dn, hand, both ? MAX_ROOT_THRESHOLD : PN_INFINITE);
     if (stop_reason != STOP_NONE || pn == 0 || pn >= PN_INFINITE) break;
+    if (root_threshold >= job.threshold_limit) break;
     if (root_threshold >= MAX_ROOT_THRESHOLD || pn >= MAX_ROOT_THRESHOLD) capped[kind] = true;
     threshold[kind] = next_root_threshold(pn);
     if (job.taking_turns && !capped[kind ^ 1]) kind ^= 1;

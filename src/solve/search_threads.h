@@ -23,6 +23,10 @@ struct HelperJob {
   int first_kind;        // kind of the first root search
   bool taking_turns;     // the kinds take turns, as in the first pass
   bool both_thresholds;  // every root search has both thresholds (the final stage)
+  // The last root threshold: a refinement pass gives up at the main thread's
+  // limit, and a helper that ran past it would only write numbers that grow
+  // with the threshold (cut lines fail at any threshold) into the table.
+  int32_t threshold_limit = 0x7FFFFFFF;
 };
 
 // Set in helper threads: their node searches answer to the helpers' stop and
