@@ -39,6 +39,8 @@ bool node_entry_check() {
   clock_check();
   if (platform_elapsed_since(last_report_ms) >= 1000) write_progress(PERIODIC);
   if (pass_budget_spent()) stop_reason = STOP_BUDGET;
+  if (turn_node_cap != 0 && stop_reason == STOP_NONE && static_cast<int32_t>(nodes - turn_node_cap) > 0)
+    stop_reason = STOP_TURN;
   if (minimality_stage && stage_expansion_budget != 0 && expansions > stage_expansion_budget)
     stop_reason = STOP_BUDGET;
   return stop_reason != STOP_NONE;

@@ -217,8 +217,22 @@ uint32_t depth_word() {
   return board.board_key.hi ^ (0x9E3779B9u * static_cast<uint32_t>(plies_left() + 4096));
 }
 
-// `stage_word` is depth_word() in the stage and board_key.hi elsewhere: taken
-// once per probe, not once per entry of the run.
+// The first pass's two kinds of root search count on different scales: the
+// proof-led kind sums the replies' numbers, the disproof-led kind does not.
+// Each keeps its numbers under a word of its own, so that neither kind's
+// numbers stop the other at its root before it has searched anything (the
+// summed ones are far larger). Proofs and disproofs stay under the board key,
+// where both kinds and every later pass find them.
+bool weak_keyed() { return weak_and_numbers != 0 && refine_pass == 0 && !minimality_stage; }
+
+uint32_t weak_word() { return board.board_key.hi ^ 0x5851F42Du; }
+
+// Numbers only, no decision: the kind of entry each kind keeps apart.
+bool numbers_only(int32_t pn) { return pn != 0 && pn < PN_INFINITE; }
+
+// `stage_word` is depth_word() in the stage, weak_word() in a disproof-led
+// search and board_key.hi elsewhere: taken once per probe, not once per entry
+// of the run.
 bool matches_position(const TtEntry& e, uint32_t stage_word) {
   return e.check_word == board.board_key.hi || e.check_word == board.path_key || e.check_word == board.route_key ||
          e.check_word == stage_word;
@@ -319,6 +333,16 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
 
   // 3. A proof in a refinement pass ends this node's marker.
   if (refine_pass > 0 && pn == 0) release_marker(find_on_path(side, hand, check_word));
+
+  // 3a. The disproof-led kind's numbers and path marks go under its own
+  // word; a decision there ends the node's mark.
+  if (weak_keyed() && check_word == board.board_key.hi) {
+    if (numbers_only(pn)) {
+      check_word = weak_word();
+    } else if (!(flags_in & TT_ON_PATH)) {
+      release_marker(find_on_path(side, hand, weak_word()));
+    }
+  }
 
   // 4. An entry kept under the path key is updated under the path key.
   TtEntry* slot = nullptr;
@@ -537,7 +561,8 @@ bool probe_run(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_ou
   bool path_hit = false;
   TtEntry path_entry{};
 
-  const uint32_t stage_word = depth_keyed() ? depth_word() : board.board_key.hi;
+  const bool weak = weak_keyed();
+  const uint32_t stage_word = depth_keyed() ? depth_word() : weak ? weak_word() : board.board_key.hi;
   for (int i = 0; i <= PROBE_LIMIT; ++i) {
     TtEntry e;
     e.flags = ld(run[i].flags);
@@ -549,6 +574,8 @@ bool probe_run(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_ou
     e.pn = ld(run[i].pn);
     e.dn = ld(run[i].dn);
     e.length = ld(run[i].length);
+    // The proof-led kind's numbers are on the other scale.
+    if (weak && e.check_word == board.board_key.hi && numbers_only(e.pn) && !(e.flags & TT_NOMATE)) continue;
     // Provisional results of a refinement pass mean nothing before it.
     if (refine_pass == 0 && refinement_entry(e)) continue;
     const bool bounded = bounded_disproof(e);

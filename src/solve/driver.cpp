@@ -45,18 +45,22 @@ int16_t length_limit_before_verify = 0;
 // quickly. A disproof-led search has both thresholds, so that a defender node
 // follows its most promising escape, and counts the hardest reply plus one
 // for each other (summed numbers count a subtree once for each path into
-// it, and around a cycle of transpositions they grow without end). The later
-// passes are proof-led; the stage has both thresholds from the start.
+// it, and around a cycle of transpositions they grow without end). Each kind
+// keeps its numbers apart in the table (the summed ones would stop the other
+// kind at its root) and shares its proofs and disproofs. The later passes are
+// proof-led; the stage has both thresholds from the start.
 enum RootKind { PROOF_LED = 0, DISPROOF_LED = 1 };
 int32_t turn_threshold[2] = {1, 1};
 bool turn_capped[2] = {false, false};
 unsigned turn_count = 0;
 int turn_kind = PROOF_LED;
+uint32_t last_proof_turn_nodes = 0;
 
 void start_turns() {
   turn_threshold[PROOF_LED] = turn_threshold[DISPROOF_LED] = 1;
   turn_capped[PROOF_LED] = turn_capped[DISPROOF_LED] = false;
   turn_count = 0;
+  last_proof_turn_nodes = 0;
 }
 
 bool taking_turns() { return refine_pass == 0 && !minimality_stage; }
@@ -73,6 +77,20 @@ int next_root_kind() {
     turn_kind = PROOF_LED;
   root_threshold = turn_threshold[turn_kind];
   return turn_kind;
+}
+
+// A disproof-led search may cost many times the proof-led one at the same
+// threshold (on a long mate it goes deep on its smaller numbers while the
+// proof-led search walks to the mate), so each of its root searches ends
+// after half the nodes of the proof-led search before it, or a small floor
+// (uncapped once the proof-led kind has stopped).
+// The kinds still climb their thresholds together: a disproof-led kind left
+// thresholds behind lets the proof-led searches grow without its disproofs.
+constexpr uint32_t DISPROOF_TURN_FLOOR = 2000;
+
+uint32_t disproof_turn_cap(uint32_t nodes_now) {
+  const uint32_t cap = nodes_now + std::max(DISPROOF_TURN_FLOOR, last_proof_turn_nodes / 2);
+  return cap != 0 ? cap : 1;
 }
 
 int32_t proof_led_threshold() {
@@ -311,7 +329,17 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
     weak_and_numbers = kind == DISPROOF_LED ? 1 : 0;
     const bool both_thresholds = kind == DISPROOF_LED || minimality_stage;
     start_helpers(kind);
+    const uint32_t nodes_before = nodes;
+    turn_node_cap = kind == DISPROOF_LED && !turn_capped[PROOF_LED] ? disproof_turn_cap(nodes_before) : 0;
     root_value = search_attacker(root_threshold, pn, dn, hand, both_thresholds ? MAX_ROOT_THRESHOLD : PN_INFINITE);
+    turn_node_cap = 0;
+    if (kind == PROOF_LED && taking_turns()) last_proof_turn_nodes = nodes - nodes_before;
+    if (stop_reason == STOP_TURN) {
+      // Cut at its cap: a failure at this threshold, resumed from the table
+      // at the next.
+      stop_reason = STOP_NONE;
+      pn = root_threshold;
+    }
     weak_and_numbers = 0;
     // Verification, the read-out and every change of pass are the main
     // thread's alone.

@@ -1,6 +1,7 @@
 #include "solve/search_state.h"
 
 thread_local int16_t stop_reason = STOP_NONE;
+thread_local uint32_t turn_node_cap = 0;
 uint32_t time_limit_ms = 0;
 uint32_t limit_start_ms = 0;
 uint32_t search_start_ms = 0;

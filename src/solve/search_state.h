@@ -4,7 +4,9 @@
 
 #include <cstdint>
 
-enum StopReason : int16_t { STOP_NONE = 0, STOP_TIME = 1, STOP_BUDGET = 2 };
+// STOP_TURN ends one root search of the first pass early (its node cap);
+// the driver takes it as a failure at that threshold and goes on.
+enum StopReason : int16_t { STOP_NONE = 0, STOP_TIME = 1, STOP_BUDGET = 2, STOP_TURN = 3 };
 
 // A refinement pass gives up beyond this many expansions.
 constexpr uint32_t PASS_EXPANSION_BUDGET = 199999;
@@ -20,6 +22,8 @@ extern uint32_t last_report_ms;   // time of the last progress line
 // fuzz targets use it to bound a solve without depending on the clock.
 extern uint32_t node_budget;
 
+// The node count at which the current root search ends with STOP_TURN (0 = none).
+extern thread_local uint32_t turn_node_cap;
 extern thread_local int32_t root_threshold;  // threshold of the current root search
 extern int32_t reported_depth;  // 0 until the first proof, then its threshold
 extern int16_t mate_length;     // moves of the solution read out

@@ -344,6 +344,39 @@ TEST_F(NodeSearch, FirstPassNodeSignatures) {
   }
 }
 
+// A disproof-led root search ends at its node cap like a stop: promptly,
+// with nothing decided, and the proof-led search proves the mate afterwards
+// as it does without the cut.
+TEST_F(NodeSearch, RootSearchEndsAtItsNodeCap) {
+  const char* sfen = "9/9/6n2/8n/6+pl1/7Sn/4+pp1k1/7N1/7s+R b R2B4g2s3l15p 1";
+  setup_position(sfen);
+  reset_search_counters();
+  rebuild_derived_state();
+  board.ply = 0;
+  board.depth = 1;
+  list_start[1] = 0;
+  weak_and_numbers = 1;
+  turn_node_cap = nodes + 500;
+  int32_t pn = 1, dn = 1;
+  uint32_t hand = 0;
+  search_attacker(1000, pn, dn, hand, MAX_ROOT_THRESHOLD);
+  const uint32_t used = nodes;
+  const int16_t reason = stop_reason;
+  turn_node_cap = 0;
+  weak_and_numbers = 0;
+  stop_reason = STOP_NONE;
+  EXPECT_EQ(reason, STOP_TURN);
+  EXPECT_GT(used, 500u);
+  EXPECT_LT(used, 1500u);
+  EXPECT_NE(pn, 0);
+  EXPECT_LT(pn, PN_INFINITE);
+
+  LoopResult r = solve_first_pass();
+  EXPECT_EQ(r.pn, 0);
+  EXPECT_EQ(r.result, 17);
+  expect_mating_line(table_line());
+}
+
 TEST_F(NodeSearch, DeepLinesEndAtTheLevelStorage) {
   // A node at the deepest searchable ply fails for its threshold without
   // touching the level lists beyond their end.

@@ -31,6 +31,7 @@ void reset_search_state() {
   store_under_path_key = 0;
   allow_proof_overwrite = 0;
   trial_drop_piece = 0;
+  weak_and_numbers = 0;
   node_threshold = 0;
   proof_len = 0;
   tt_hint_move = 0;
@@ -839,6 +840,57 @@ TEST_F(TtTest, ResetNumbersKeepsDecisions) {
   EXPECT_EQ(slot(0, 2).pn, 0);
   EXPECT_EQ(slot(0, 3).pn, 40);
   EXPECT_EQ(slot(1, 0).pn, 1);
+}
+
+// The first pass's two kinds of root search count on different scales; each
+// reads only its own numbers, and both read every decision.
+TEST_F(TtTest, EachKindOfFirstPassSearchKeepsItsOwnNumbers) {
+  position("G");
+  ASSERT_EQ(tt_store_result(0, ONE_GOLD, 900, 3, code(86, 67)), 1);  // summed, proof-led
+  weak_and_numbers = 1;
+  EXPECT_FALSE(probe(0).found);
+  ASSERT_EQ(tt_store_result(0, ONE_GOLD, 7, 2, code(86, 67)), 1);
+  EXPECT_EQ(probe(0).pn, 7);
+  weak_and_numbers = 0;
+  EXPECT_EQ(probe(0).pn, 900);
+
+  // A proof found by the disproof-led kind answers for both.
+  weak_and_numbers = 1;
+  proof_len = 3;
+  ASSERT_EQ(tt_store_result(0, ONE_GOLD, 0, PN_INFINITE, code(86, 67)), 1);
+  EXPECT_EQ(probe(0).pn, 0);
+  weak_and_numbers = 0;
+  ProbeResult r = probe(0);
+  EXPECT_EQ(r.pn, 0);
+  EXPECT_EQ(r.length, 3);
+
+  // Its path mark stays with its numbers, and its disproof ends the mark.
+  tt_renew();
+  position("2G");
+  weak_and_numbers = 1;
+  node_threshold = 5;
+  ASSERT_EQ(tt_store(0, TWO_GOLDS | TT_ON_PATH, 0, 5, 0, code(86, 67)), 1);
+  probe(0);
+  EXPECT_EQ(on_path_here, 1);
+  weak_and_numbers = 0;
+  EXPECT_FALSE(probe(0).found);
+  EXPECT_EQ(on_path_here, 0);
+  weak_and_numbers = 1;
+  ASSERT_EQ(tt_store_result(0, TWO_GOLDS, PN_INFINITE, 0, code(86, 67)), 1);
+  r = probe(0);
+  EXPECT_EQ(on_path_here, 0);
+  EXPECT_EQ(r.pn, PN_INFINITE);
+  weak_and_numbers = 0;
+  EXPECT_EQ(probe(0).pn, PN_INFINITE);
+
+  // Later passes keep one scale: the flag means nothing there.
+  tt_renew();
+  position("G");
+  refine_pass = 1;
+  weak_and_numbers = 1;
+  ASSERT_EQ(tt_store_result(0, ONE_GOLD, 11, 4, code(86, 67)), 1);
+  weak_and_numbers = 0;
+  EXPECT_EQ(probe(0).pn, 11);
 }
 
 }  // namespace
