@@ -55,12 +55,14 @@ bool turn_capped[2] = {false, false};
 unsigned turn_count = 0;
 int turn_kind = PROOF_LED;
 uint32_t last_proof_turn_nodes = 0;
+uint64_t turn_nodes_spent = 0;  // by both kinds in this first pass
 
 void start_turns() {
   turn_threshold[PROOF_LED] = turn_threshold[DISPROOF_LED] = 1;
   turn_capped[PROOF_LED] = turn_capped[DISPROOF_LED] = false;
   turn_count = 0;
   last_proof_turn_nodes = 0;
+  turn_nodes_spent = 0;
 }
 
 bool taking_turns() { return refine_pass == 0 && !minimality_stage; }
@@ -80,17 +82,24 @@ int next_root_kind() {
 }
 
 // A disproof-led search may cost many times the proof-led one at the same
-// threshold (on a long mate it goes deep on its smaller numbers while the
-// proof-led search walks to the mate), so each of its root searches ends
-// after half the nodes of the proof-led search before it, or a small floor
-// (uncapped once the proof-led kind has stopped).
-// The kinds still climb their thresholds together: a disproof-led kind left
-// thresholds behind lets the proof-led searches grow without its disproofs.
+// threshold: on many long mates it goes deep on its smaller numbers while the
+// proof-led search walks to the mate. So each of its root searches ends after
+// a share of the nodes of the proof-led search before it: half at first, one
+// more for each 2^20 nodes of the solve, so that a solve that runs long
+// (no mate, or a mate the proof-led kind does not find alone) soon has both
+// kinds at equal strength. A floor keeps small searches whole, and there is
+// no cap once the proof-led kind has stopped. The kinds still climb their
+// thresholds together: a disproof-led kind left thresholds behind lets the
+// proof-led searches grow without its disproofs.
 constexpr uint32_t DISPROOF_TURN_FLOOR = 2000;
+constexpr int DISPROOF_SHARE_SHIFT = 22;
 
-uint32_t disproof_turn_cap(uint32_t nodes_now) {
-  const uint32_t cap = nodes_now + std::max(DISPROOF_TURN_FLOOR, last_proof_turn_nodes / 2);
-  return cap != 0 ? cap : 1;
+// Nodes a disproof-led root search may use, `spent` nodes into the first pass.
+uint32_t disproof_turn_nodes(uint64_t spent) {
+  const uint64_t share = (uint64_t{1} << (DISPROOF_SHARE_SHIFT - 1)) + std::min<uint64_t>(spent, uint64_t{1} << 40);
+  const uint64_t allowed = std::min<uint64_t>(uint64_t{last_proof_turn_nodes} * share >> DISPROOF_SHARE_SHIFT,
+                                              0x7FFFFFFFu);
+  return std::max(DISPROOF_TURN_FLOOR, static_cast<uint32_t>(allowed));
 }
 
 int32_t proof_led_threshold() {
@@ -330,10 +339,15 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
     const bool both_thresholds = kind == DISPROOF_LED || minimality_stage;
     start_helpers(kind);
     const uint32_t nodes_before = nodes;
-    turn_node_cap = kind == DISPROOF_LED && !turn_capped[PROOF_LED] ? disproof_turn_cap(nodes_before) : 0;
+    turn_node_cap = 0;
+    if (kind == DISPROOF_LED && !turn_capped[PROOF_LED])
+      turn_node_cap = std::max<uint32_t>(nodes_before + disproof_turn_nodes(turn_nodes_spent), 1);
     root_value = search_attacker(root_threshold, pn, dn, hand, both_thresholds ? MAX_ROOT_THRESHOLD : PN_INFINITE);
     turn_node_cap = 0;
-    if (kind == PROOF_LED && taking_turns()) last_proof_turn_nodes = nodes - nodes_before;
+    if (taking_turns()) {
+      turn_nodes_spent += static_cast<uint32_t>(nodes - nodes_before);
+      if (kind == PROOF_LED) last_proof_turn_nodes = nodes - nodes_before;
+    }
     if (stop_reason == STOP_TURN) {
       // Cut at its cap: a failure at this threshold, resumed from the table
       // at the next.
