@@ -85,7 +85,7 @@ int next_root_kind() {
 // threshold: on many long mates it goes deep on its smaller numbers while the
 // proof-led search walks to the mate. So each of its root searches ends after
 // a share of the nodes of the proof-led search before it: half at first, one
-// more for each 2^20 nodes of the solve, so that a solve that runs long
+// more for each 2^22 nodes of the first pass, so that a solve that runs long
 // (no mate, or a mate the proof-led kind does not find alone) soon has both
 // kinds at equal strength. A floor keeps small searches whole, and there is
 // no cap once the proof-led kind has stopped. The kinds still climb their

@@ -350,11 +350,7 @@ TEST_F(NodeSearch, FirstPassNodeSignatures) {
 TEST_F(NodeSearch, RootSearchEndsAtItsNodeCap) {
   const char* sfen = "9/9/6n2/8n/6+pl1/7Sn/4+pp1k1/7N1/7s+R b R2B4g2s3l15p 1";
   setup_position(sfen);
-  reset_search_counters();
-  rebuild_derived_state();
-  board.ply = 0;
-  board.depth = 1;
-  list_start[1] = 0;
+  prepare_root_search();
   weak_and_numbers = 1;
   turn_node_cap = nodes + 500;
   int32_t pn = 1, dn = 1;

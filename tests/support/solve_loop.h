@@ -42,14 +42,19 @@ inline void reset_search_counters() {
   search_start_ms = last_report_ms = limit_start_ms = platform_time_ms();
 }
 
-// Solves the position on the board (fresh derived state, root at ply 0).
-inline LoopResult solve_first_pass(int max_iterations = 100000) {
-  LoopResult r;
+// Fresh counters and derived state, the board's position as the root at ply 0.
+inline void prepare_root_search() {
   reset_search_counters();
   rebuild_derived_state();
   board.ply = 0;
   board.depth = 1;
   list_start[1] = 0;
+}
+
+// Solves the position on the board (fresh derived state, root at ply 0).
+inline LoopResult solve_first_pass(int max_iterations = 100000) {
+  LoopResult r;
+  prepare_root_search();
   root_threshold = 1;
   while (r.iterations < max_iterations) {
     ++r.iterations;
