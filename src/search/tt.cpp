@@ -687,7 +687,11 @@ bool probe_run(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_ou
     length_out = 0;
     return true;
   }
-  if (kind == KIND_NONE) return tables_shared && on_path_here && answer_own_path(pn_out, dn_out, length_out);
+  // A position on the path is found even where no entry gives it a result:
+  // the mark of a larger hand whose move drops a piece no longer held gives
+  // none, and with shared tables the path is not in the table at all. Both
+  // ways the callers see on_path_here and take it for a repetition.
+  if (kind == KIND_NONE) return on_path_here && answer_own_path(pn_out, dn_out, length_out);
   tt_hint_move = drop_not_held(q.best_move) ? 0 : q.best_move;
   pn_out = kind == KIND_PROOF ? 0 : max_pn;
   length_out = clamp16(kind == KIND_PROOF ? best_len : max_len);

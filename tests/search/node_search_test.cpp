@@ -331,8 +331,8 @@ TEST_F(NodeSearch, FirstPassNodeSignatures) {
   };
   const Case cases[] = {
       {"9/8k/9/8P/9/9/9/9/9 b 2G2r2b2g4s4n4l17p 1", 26, 3},
-      {"7gk/9/6P1+P/9/9/9/9/9/9 b GSP2r2b2g3s4n4l15p 1", 157, 15},
-      {"9/9/6n2/8n/6+pl1/7Sn/4+pp1k1/7N1/7s+R b R2B4g2s3l15p 1", 280337, 17},
+      {"7gk/9/6P1+P/9/9/9/9/9/9 b GSP2r2b2g3s4n4l15p 1", 148, 15},
+      {"9/9/6n2/8n/6+pl1/7Sn/4+pp1k1/7N1/7s+R b R2B4g2s3l15p 1", 280087, 17},
   };
   for (const Case& c : cases) {
     fresh_search_tables(1u << 18);

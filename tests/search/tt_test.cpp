@@ -218,6 +218,29 @@ TEST_F(TtTest, OnPathEntryBeforeAProofHidesIt) {
   EXPECT_EQ(tt_hint_move, code(86, 68));
 }
 
+TEST_F(TtTest, MarkOfALargerHandIsARepetitionWhenItsDropIsNoLongerHeld) {
+  // The same board earlier on the path, the attacker then holding a gold,
+  // its mark's move the gold's drop; now the gold is gone.
+  uint32_t hi = board.board_key.hi;
+  put(0, 0, hi, ONE_GOLD | TT_ON_PATH, code(86, 66), 30, 0, 0);
+  node_threshold = 7;
+  ProbeResult r = probe(0);
+  ASSERT_TRUE(r.found);
+  EXPECT_EQ(on_path_here, 1);
+  EXPECT_EQ(r.dn, 0);
+  EXPECT_EQ(r.pn, 7);
+  EXPECT_EQ(tt_hint_move, 0);
+
+  // Without the mark the entry of the larger hand gives its numbers only:
+  // no repetition, no disproof.
+  put(0, 0, hi, ONE_GOLD, code(86, 66), 30, 5, 0);
+  r = probe(0);
+  ASSERT_TRUE(r.found);
+  EXPECT_EQ(on_path_here, 0);
+  EXPECT_EQ(r.pn, 30);
+  EXPECT_NE(r.dn, 0);
+}
+
 TEST_F(TtTest, ProofFromSmallerHandIsShortenedAndPrefersSmallerHandOnTies) {
   position("2GP");
   uint32_t hi = board.board_key.hi;
