@@ -229,7 +229,6 @@ TEST_F(TtTest, MarkOfALargerHandIsARepetitionWhenItsDropIsNoLongerHeld) {
   EXPECT_EQ(on_path_here, 1);
   EXPECT_EQ(r.dn, 0);
   EXPECT_EQ(r.pn, 7);
-  EXPECT_EQ(tt_hint_move, 0);
 
   // Without the mark the entry of the larger hand gives its numbers only:
   // no repetition, no disproof.
