@@ -20,7 +20,8 @@
 #include "search/tt.h"
 #include "solve/driver.h"
 #include "solve/search_threads.h"
-#include "solve/search_state.h"
+#include "solve/engine_options.h"
+#include "search/search_state.h"
 #include "usi/command_loop.h"
 
 namespace {
@@ -104,7 +105,7 @@ double cpu_ms() { return static_cast<double>(std::clock()) * 1000.0 / CLOCKS_PER
 // changes.
 void prepare_table(bool fresh) {
   if (fresh) tt_release();
-  if (tt_ready() || !tt_allocate()) return;
+  if (tt_ready() || !tt_allocate(engine_options.table_entries)) return;
   for (TtEntry* table : tt_tables) {
     std::memset(static_cast<void*>(table), 0, (static_cast<size_t>(tt_slots) + PROBE_LIMIT) * sizeof(TtEntry));
   }
@@ -127,7 +128,7 @@ FILE* table_output() { return output.table; }
 
 void set_up_engine(const EngineSettings& settings) {
   command_loop_reset();
-  stage_expansion_budget = settings.stage_budget;
+  search_modes.stage_expansion_budget = settings.stage_budget;
   handle_command("setoption name USI_Hash value " + std::to_string(settings.hash_mb));
   handle_command(std::string("setoption name Do_YoTsume_Search value ") + (settings.alternate ? "true" : "false"));
   handle_command("setoption name YoTsume_Second value " + std::to_string(settings.alt_seconds));

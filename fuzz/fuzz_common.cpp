@@ -9,13 +9,14 @@
 #include "platform/platform.h"
 #include "position/board.h"
 #include "position/keys.h"
+#include "search/thread_state.h"
 #include "search/tt.h"
 #include "solution/alternate.h"
 #include "solve/driver.h"
-#include "solve/search_state.h"
+#include "search/search_state.h"
 #include "usi/command_loop.h"
 #include "usi/command_queue.h"
-#include "usi/options.h"
+#include "solve/engine_options.h"
 
 void fuzz_init() {
   // Progress and answer lines would drown the fuzzer's own report.
@@ -29,6 +30,8 @@ void fuzz_init() {
 void fuzz_reset() {
   command_loop_reset();
   // The board as the process starts with it: all zero bytes.
+  search_modes = SearchModes{};
+  reset_search_thread(NEW_REQUEST, 0);
   std::memset(&board, 0, sizeof board);
   tt_release();
   previous_mode = MODE_NONE;

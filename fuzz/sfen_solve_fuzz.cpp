@@ -17,7 +17,7 @@
 #include "solve/driver.h"
 #include "solve/go_mate.h"
 #include "solve/position_check.h"
-#include "usi/options.h"
+#include "solve/engine_options.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "movegen/gen_context.h"
+#include "search/thread_state.h"
 #include "movegen/step_tables.h"
 
 // Square of the defender king, or -1 when slot 0 holds no king (a stale slot

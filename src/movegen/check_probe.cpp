@@ -103,7 +103,7 @@ int probe_check(int from, int to) {
     cur_entry->tt_move = tt_hint_move;
     if (child_pn == 0) {
       // Proved children sort first, shorter mates before longer ones.
-      child_pn = length - 3000;
+      child_pn = length - PROVEN_CHILD_BASE;
       undo();
       return push_entry(from, to, length);
     }

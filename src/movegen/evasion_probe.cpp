@@ -134,12 +134,11 @@ int probe_evasion(int from, int to) {
     if (child_pn == 0) {
       // The index is the child's depth; ply already counts the probe move.
       const int depth_index = board.ply + 1;
-      if (refine_pass > 0 && reopen_main_line == 1 && depth_index >= 0 &&
+      if (search_modes.refine_pass > 0 && search_modes.reopen_main_line == 1 && depth_index >= 0 &&
           depth_index < static_cast<int>(std::size(main_line_keys)) &&
           main_line_keys[depth_index] == board.path_key) {
         // Back onto the recorded line: search it again instead of trusting
         // the old proof.
-        pn_sum_b = pn_add(pn_sum_b, 1);
         pn_sum = pn_add(pn_sum, 1);
         child_pn = 1;
         child_dn = 1;
@@ -171,7 +170,6 @@ int probe_evasion(int from, int to) {
       }
       child_dn = 0;
       pn_sum = pn_add(pn_sum, child_pn);
-      pn_sum_b = PN_INFINITE;
       probe_unmake(from, to, captured.piece, captured.owner);
       push_entry(from, to, len);
       return 1;
@@ -185,7 +183,6 @@ int probe_evasion(int from, int to) {
       if (drop) child_pn = pn_add(child_pn, 1);
     }
     pn_sum = pn_add(pn_sum, child_pn);
-    pn_sum_b = pn_add(pn_sum_b, child_pn);
     probe_unmake(from, to, captured.piece, captured.owner);
     push_entry(from, to, len);
     return 1;
@@ -200,7 +197,6 @@ int probe_evasion(int from, int to) {
     child_pn = 2;
   }
   pn_sum = pn_add(pn_sum, child_pn);
-  pn_sum_b = pn_add(pn_sum_b, child_pn);
   child_dn = pn_sum >= node_threshold ? 1 : estimate_dn();
   probe_unmake(from, to, captured.piece, captured.owner);
   push_entry(from, to, 0);

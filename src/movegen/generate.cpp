@@ -3,40 +3,17 @@
 #include "movegen/attack.h"
 #include "movegen/step_tables.h"
 
-thread_local int32_t rest_min_pn;
-thread_local int32_t rest_dn_sum;
-thread_local int16_t rest_dependency = NO_DEPENDENCY;
-thread_local int16_t node_len;
-thread_local int32_t pn_sum;
-thread_local int32_t pn_sum_b;
-thread_local PackedHand proof_hand;
-thread_local uint8_t drop_mate_seen;
-thread_local uint8_t promo_flagged;
-thread_local uint8_t no_legal_candidate;
-thread_local uint8_t no_legal_evasion;
-thread_local uint32_t nodes;
 
-thread_local int32_t child_pn;
-thread_local int32_t child_dn;
-thread_local int16_t child_dependency = NO_DEPENDENCY;
-thread_local int16_t child_tag;
-thread_local uint32_t probe_flags;
 
-thread_local MoveCode hint_moves[3];
 
-uint8_t reopen_main_line;
 uint32_t main_line_keys[MOVE_STACK_SIZE + 2];
 
-thread_local uint8_t gen_overflow;
-thread_local int check_class;
 
 namespace {
 
 // Level of the generation in progress: push_entry grows its list's end.
-thread_local int gen_level;
 // Where the probes write once the storage is full, so that no list of a
 // lower level is overwritten.
-thread_local MoveEntry overflow_sink;
 
 MoveEntry* entry_at(int index) { return index >= 0 && index < MOVE_ENTRIES_SIZE ? &move_entries[index] : &overflow_sink; }
 
@@ -169,7 +146,7 @@ void gen_piece_checks(int from) {
     const int next = board.owners[to] == OWNER_NONE ? next_along[kind][from][to] : next_ray[kind][from][to];
     if (meets_rule(rule, to, king) && board.owners[to] != mover && board.pieces[to] != KING) {
       // Root symmetry: one half of a mirror-symmetric root is enough.
-      bool mirrored = symmetric_root == 1 && board.ply == 0 &&
+      bool mirrored = search_modes.symmetric_root == 1 && board.ply == 0 &&
                       (col_of(to) <= 3 || (col_of(to) == 4 && col_of(from) < 4));
       if (!mirrored) {
         if (!can_promote || !(in_zone(mover, from) || in_zone(mover, to))) {
@@ -198,7 +175,7 @@ void gen_drop_checks(int piece) {
   int sq = next_along[kind][king][king];
   while (sq != king) {
     const int next = board.owners[sq] == OWNER_NONE ? next_along[kind][king][sq] : next_ray[kind][king][sq];
-    bool mirrored = symmetric_root == 1 && board.ply <= 0 && col_of(sq) <= 3;
+    bool mirrored = search_modes.symmetric_root == 1 && board.ply <= 0 && col_of(sq) <= 3;
     if (!mirrored && drop_allowed(sq, piece, mover)) probe_check(hand_square(0, piece), sq);
     sq = next;
   }

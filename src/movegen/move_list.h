@@ -12,8 +12,14 @@ constexpr int32_t PN_SUM_CAP = PN_INFINITE - 1;
 // The infinite mate length (lengths and results stay 16-bit).
 constexpr int16_t LENGTH_INFINITE = 32700;
 
+// A listed check whose child the table proves carries pn = length -
+// PROVEN_CHILD_BASE: below 1 for every mate length under the limit, so proofs
+// sort first and shorter mates before longer ones.
+constexpr int32_t PROVEN_CHILD_BASE = 3000;
+
 // a + b for proof or disproof numbers: infinite when either is, else capped
-// below infinity (terms may be negative: listed proofs carry length - 3000).
+// below infinity (terms may be negative: listed proofs carry length -
+// PROVEN_CHILD_BASE).
 inline int32_t pn_add(int64_t a, int64_t b) {
   if (a >= PN_INFINITE || b >= PN_INFINITE) return PN_INFINITE;
   const int64_t sum = a + b;
@@ -38,7 +44,5 @@ struct MoveEntry {
   int16_t dependency;  // pn infinite: shallowest path ply the disproof rests on
 };
 
-extern thread_local MoveEntry move_entries[MOVE_ENTRIES_SIZE];
 // The list of level L is move_entries[list_start[L] .. list_start[L + 1] - 1].
 // One spare index so that level LIST_LEVELS - 1 still has an end.
-extern thread_local int16_t list_start[LIST_LEVELS + 1];

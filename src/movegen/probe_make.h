@@ -2,7 +2,7 @@
 // and to look its child up in the transposition table.
 #pragma once
 
-#include "movegen/gen_context.h"
+#include "search/thread_state.h"
 
 // What stood on the destination of a board move (EMPTY and OWNER_NONE when
 // nothing; always so for a drop).

@@ -8,12 +8,8 @@
 #include "search/node_search.h"
 #include "search/search_util.h"
 #include "search/tt.h"
-#include "solution/line.h"
-#include "solve/progress.h"
-#include "solve/search_state.h"
-#include "solve/search_threads.h"
+#include "search/search_state.h"
 
-thread_local int16_t disproof_dependency = NO_DEPENDENCY;
 
 void repetition_answer(int at, int32_t th, int32_t& pn_out, int32_t& dn_out) {
   pn_out = at >= 0 ? PN_INFINITE : th;
@@ -29,19 +25,46 @@ void keep_path_disproof(int side, uint32_t hand, int16_t dependency, MoveCode mo
   // The stage's disproofs hold for its length limit, and those of a futile
   // trial or of the alternate-solution rounds for a changed problem: none of
   // them is a disproof of the position on this path.
-  if (minimality_stage || trial_drop_piece != 0 || after_mark || store_under_path_key) return;
+  if (search_modes.minimality_stage || trial_drop_piece != 0 || search_modes.after_mark || store_under_path_key) return;
   tt_store_path_disproof(side, board.attacker_hand | (hand & TT_PAWN_DROP_MATE), dependency, move);
+}
+
+int16_t stopped_node_result(int side, int best_result) {
+  tt_store(side, board.attacker_hand, sat16(best_result), 1, 1, 0);
+  return sat16(best_result + 1);
+}
+
+int16_t proven_length(int side, int& best_result, int depth) {
+  uint32_t scratch_hand = 0;
+  int16_t scratch_len = 0;
+  int32_t scratch_pn = 0, scratch_dn = 0;
+  tt_probe(side, scratch_hand, scratch_len, scratch_pn, scratch_dn);
+  if (on_path_smaller) best_result = PATH_SMALLER_HAND_RESULT;
+  return sat16(best_result - depth + 1);
+}
+
+int16_t store_node_result(int side, uint32_t flags, int32_t pn, int32_t dn, uint32_t proven_hand,
+                          int best_result, MoveCode best_move, int16_t dependency) {
+  const int32_t stored_pn = storable_pn(pn, dependency);
+  tt_store_result(side, flags, stored_pn, stored_pn == pn ? dn : 1, best_move);
+  if (stored_pn != pn) keep_path_disproof(side, flags, dependency, best_move);
+  if (pn == 0) {
+    if (search_modes.store_proof_hands && proven_hand != board.attacker_hand)
+      tt_store(side, proven_hand, sat16(proof_len + hand_excess_over_current(proven_hand)), 0, dn, best_move);
+    return sat16(best_result);
+  }
+  disproof_dependency = dependency;
+  return sat16(best_result + 1);
 }
 
 bool node_entry_check() {
   // A helper thread stops when the main thread says so and writes no line.
   if (search_helper) return helper_entry_check();
-  clock_check();
-  if (platform_elapsed_since(last_report_ms) >= 1000) write_progress(PERIODIC);
+  if (node_clock_step) node_clock_step();
   if (pass_budget_spent()) stop_reason = STOP_BUDGET;
   if (turn_node_cap != 0 && stop_reason == STOP_NONE && static_cast<int32_t>(nodes - turn_node_cap) > 0)
     stop_reason = STOP_TURN;
-  if (minimality_stage && stage_expansion_budget != 0 && expansions > stage_expansion_budget)
+  if (search_modes.minimality_stage && search_modes.stage_expansion_budget != 0 && expansions > search_modes.stage_expansion_budget)
     stop_reason = STOP_BUDGET;
   return stop_reason != STOP_NONE;
 }
@@ -109,7 +132,6 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
   proof_len = -LENGTH_INFINITE;
   node_threshold = th;
   pn_sum = 0;
-  pn_sum_b = 0;
   proof_hand = 0;
   rest_min_pn = PN_INFINITE;
   rest_dn_sum = 0;
@@ -270,31 +292,8 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
   }
 
   // 9. Exit.
-  if (stop_reason != STOP_NONE) {
-    tt_store(0, board.attacker_hand, sat16(best_result), 1, 1, 0);
-    return sat16(best_result + 1);
-  }
-  const bool proven = pn_out == 0;
-  if (proven) {
-    uint32_t scratch_hand = 0;
-    int16_t scratch_len = 0;
-    int32_t scratch_pn = 0, scratch_dn = 0;
-    tt_probe(0, scratch_hand, scratch_len, scratch_pn, scratch_dn);
-    // Proven from a smaller hand while that position is on the path.
-    if (on_path_smaller) best_result = -600;
-    proof_len = sat16(best_result - depth + 1);
-  } else {
-    proof_len = sat16(best_result);
-  }
-  const int32_t stored_pn = storable_pn(pn_out, dependency);
-  tt_store_result(0, board.attacker_hand | (hand_out & (TT_PAWN_DROP_MATE | TT_FUTILE)), stored_pn,
-                  stored_pn == pn_out ? dn_out : 1, best_move);
-  if (stored_pn != pn_out) keep_path_disproof(0, hand_out, dependency, best_move);
-  if (proven) {
-    if (store_proof_hands && hand_out != board.attacker_hand)
-      tt_store(0, hand_out, sat16(proof_len + hand_excess_over_current(hand_out)), 0, dn_out, best_move);
-    return sat16(best_result);
-  }
-  disproof_dependency = dependency;
-  return sat16(best_result + 1);
+  if (stop_reason != STOP_NONE) return stopped_node_result(0, best_result);
+  proof_len = pn_out == 0 ? proven_length(0, best_result, depth) : sat16(best_result);
+  return store_node_result(0, board.attacker_hand | (hand_out & (TT_PAWN_DROP_MATE | TT_FUTILE)), pn_out,
+                           dn_out, hand_out, best_result, best_move, dependency);
 }

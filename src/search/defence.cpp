@@ -2,14 +2,11 @@
 
 #include <cstdlib>
 
-#include "movegen/gen_context.h"
+#include "search/thread_state.h"
 #include "position/board.h"
 #include "position/keys.h"
 #include "search/tt.h"
 
-thread_local MoveCode ref_move = 0;
-thread_local MoveCode ref_move2 = 0;
-thread_local int16_t ref_piece = 0;
 
 namespace {
 

@@ -7,12 +7,8 @@
 
 #include "movegen/move_list.h"
 #include "position/types.h"
+#include "search/thread_state.h"
 
-// Trial hand-over, filled by futile_trial_applies and read by the check
-// generator while trial_drop_piece is set.
-extern thread_local MoveCode ref_move;   // the attacker's check that captured the interposer
-extern thread_local MoveCode ref_move2;  // the defender's interposition when its code is at most 81, else 0
-extern thread_local int16_t ref_piece;   // piece code on ref_move's destination
 
 // Whether the mated reply `candidate` (its length holding the child's
 // result) replaces the current best defence. Called with the reply unmade.

@@ -8,7 +8,7 @@
 #include "search/node_search.h"
 #include "search/search_util.h"
 #include "search/tt.h"
-#include "solve/search_state.h"
+#include "search/search_state.h"
 
 namespace {
 
@@ -149,11 +149,11 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
   const int ply = board.ply;
 
   // 2. Beyond the mate length limit of a refinement pass.
-  if (limit_active && (trial_drop_piece == 0 || refine_pass > 0) && ply >= length_limit + 2) {
+  if (search_modes.limit_active && (trial_drop_piece == 0 || search_modes.refine_pass > 0) && ply >= length_limit + 2) {
     const int penalty = leftover_penalty();
     if (ply - penalty >= length_limit + 2) {
       hand_out = board.attacker_hand;
-      if (minimality_stage) {
+      if (search_modes.minimality_stage) {
         // No mate within the limit along this path. A refinement pass keeps
         // such results under the path key, where the same path (same ply,
         // a limit never larger) meets them again.
@@ -189,7 +189,6 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
   hand_out = board.attacker_hand;
   proof_len = -LENGTH_INFINITE;
   pn_sum = 0;
-  pn_sum_b = 0;
   proof_hand = 0;
   node_len = LENGTH_INFINITE;
   node_best_move = 0;
@@ -217,7 +216,7 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
     if (node_best_move != 0) {
       // Every legal reply is already proven by the table.
       tt_store(1, board.attacker_hand, sat16(best_result - depth + 1), 0, PN_INFINITE, best_move);
-      if (store_proof_hands && hand_out != board.attacker_hand)
+      if (search_modes.store_proof_hands && hand_out != board.attacker_hand)
         tt_store(1, hand_out, sat16(hand_excess_over_current(hand_out) + best_result - depth + 1), 0, PN_INFINITE,
                  best_move);
     } else if (no_legal_evasion == 1 && ply > 0 &&
@@ -315,7 +314,7 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
         --board.hands[0][piece];
         update_key_and_hand(hand_square(0, piece), piece, NO_SQUARE, 0);
         trial_drop_piece = static_cast<int16_t>(piece);
-        if (refine_pass > 0) length_limit = sat16(length_limit + 2);
+        if (search_modes.refine_pass > 0) length_limit = sat16(length_limit + 2);
         const int16_t trial_result = search_attacker(c, p.pn, p.dn, child_hand, c_dn);
         p.length = trial_result;
         length_limit = saved_limit;
@@ -400,20 +399,13 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
   }
 
   // 9. Exit.
-  if (stop_reason != STOP_NONE) {
-    tt_store(1, board.attacker_hand, sat16(best_result), 1, 1, 0);
-    return sat16(best_result + 1);
-  }
+  if (stop_reason != STOP_NONE) return stopped_node_result(1, best_result);
   const bool proven = pn_out == 0;
   uint32_t flags = board.attacker_hand;
   if (proven) {
     proof_hand = hand_out;
     hand_out = and_proof_hand();
-    uint32_t scratch_hand = 0;
-    int16_t scratch_len = 0;
-    int32_t scratch_pn = 0, scratch_dn = 0;
-    tt_probe(1, scratch_hand, scratch_len, scratch_pn, scratch_dn);
-    if (on_path_smaller) best_result = -600;
+    const int16_t length = proven_length(1, best_result, depth);
     flags |= hand_out & TT_PAWN_DROP_MATE;
     if (futile_reply(best_move)) {
       if (best_move == 0) all_futile = true;
@@ -421,21 +413,13 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
     } else {
       all_futile = false;
     }
-    proof_len = sat16(best_result - depth + 1);
+    proof_len = length;
   } else {
     flags |= hand_out & TT_PAWN_DROP_MATE;
     proof_len = sat16(best_result);
   }
   if (dependency >= ply) dependency = NO_DEPENDENCY;
-  const int32_t stored_pn = storable_pn(pn_out, dependency);
-  tt_store_result(1, flags, stored_pn, stored_pn == pn_out ? dn_out : 1, best_move);
-  if (stored_pn != pn_out) keep_path_disproof(1, flags, dependency, best_move);
-  if (proven) {
-    if (store_proof_hands && hand_out != board.attacker_hand)
-      tt_store(1, hand_out, sat16(proof_len + hand_excess(board.attacker_hand, hand_out)), 0, dn_out, best_move);
-    if (all_futile) hand_out |= TT_FUTILE;
-    return sat16(best_result);
-  }
-  disproof_dependency = dependency;
-  return sat16(best_result + 1);
+  const int16_t result = store_node_result(1, flags, pn_out, dn_out, hand_out, best_result, best_move, dependency);
+  if (proven && all_futile) hand_out |= TT_FUTILE;
+  return result;
 }

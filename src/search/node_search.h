@@ -6,17 +6,12 @@
 
 #include "movegen/move_list.h"
 #include "position/board.h"
+#include "search/thread_state.h"
 
 // Deepest ply at which a node is still searched: its children then stay
 // within the move stack and the level lists.
 constexpr int MAX_NODE_PLY = MOVE_STACK_SIZE - 2;
 
-// After a node search that answered pn PN_INFINITE: the shallowest ply of a
-// position on the current path that the disproof rests on (a repetition
-// counts as the attacker's failure only on the path that repeats), or
-// NO_DEPENDENCY. A disproof resting on a ply above the node is never stored
-// as that position's disproof.
-extern thread_local int16_t disproof_dependency;
 
 // The disproof answer of a repetition of the position at `at`; at < 0 (a
 // marker without the position on the path) only fails for the threshold.
@@ -27,6 +22,26 @@ int32_t storable_pn(int32_t pn, int16_t dependency);
 // Keeps such a disproof for this path (where it holds), unless the search
 // is bounded or changed in a way that makes it no disproof of the position.
 void keep_path_disproof(int side, uint32_t hand, int16_t dependency, MoveCode move);
+
+// A proof reached while the same board with a smaller hand stands on the
+// path: the mate leans on that position's own search, still open, so its
+// length says nothing. It is kept with this result, below the value of any
+// real mate, and never taken for a length of the position.
+constexpr int PATH_SMALLER_HAND_RESULT = -600;
+
+// The end of both node searches. A stopped node stores plain numbers under
+// its result and returns one more.
+int16_t stopped_node_result(int side, int best_result);
+// A proven node's length from the node (for proof_len), after the table says
+// whether the position stands on the path with a smaller hand; best_result
+// then becomes PATH_SMALLER_HAND_RESULT, which the node also returns.
+int16_t proven_length(int side, int& best_result, int depth);
+// Stores the node's result (flags: the position's hand word with the result's
+// flag bits) and returns its value: for a proof also stored once more under
+// the proof hand `proven_hand`; for a disproof that rests on the path, kept
+// for the path only, with disproof_dependency set.
+int16_t store_node_result(int side, uint32_t flags, int32_t pn, int32_t dn, uint32_t proven_hand,
+                          int best_result, MoveCode best_move, int16_t dependency);
 
 // Clock, progress line and budget; true when the node must stop at once.
 bool node_entry_check();

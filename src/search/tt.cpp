@@ -8,38 +8,22 @@
 #include <thread>
 
 #include "movegen/attack.h"
-#include "movegen/gen_context.h"
+#include "search/thread_state.h"
 #include "movegen/move_list.h"
 #include "platform/platform.h"
 #include "position/keys.h"
 #include "position/make_move.h"
 #include "position/move_text.h"
-#include "solve/search_state.h"
-#include "usi/options.h"
+#include "search/search_state.h"
 
 TtEntry* tt_tables[2] = {nullptr, nullptr};
 uint32_t tt_slots = 0;
 uint8_t tables_shared = 0;
 
-thread_local MoveCode tt_hint_move = 0;
-thread_local uint8_t on_path_here = 0;
-thread_local uint8_t on_path_smaller = 0;
-thread_local int16_t tt_dependency = NO_DEPENDENCY;
 
-thread_local uint8_t store_under_path_key = 0;
 // Set by tt_store_path_disproof: the entry goes under the route key.
-thread_local uint8_t store_under_route_key = 0;
-thread_local uint8_t probe_off_board = 0;
-uint8_t allow_proof_overwrite = 0;
 
-uint8_t refine_pass = 0;
-thread_local int16_t length_limit = 0;
-thread_local int32_t node_threshold = 0;
-thread_local int16_t proof_len = 0;
 
-thread_local uint32_t expansions = 0;
-thread_local uint32_t reexpansions = 0;
-thread_local uint32_t replacements = 0;
 int32_t hashfull_max = 0;
 
 namespace {
@@ -88,15 +72,23 @@ bool path_disproof(const TtEntry& e) { return (e.flags & TT_PATH) && e.pn >= PN_
 
 // What evicting the entry would lose. Before a refinement pass the probe
 // skips refinement entries, so another request's leftovers go first.
+// Path markers weigh most (the search above them is still running), then
+// proven no-mates, then pawn-drop-mate flags; beyond that an entry costs its
+// numbers, and a proof its length over a proof's base.
+constexpr int64_t ON_PATH_COST = 3000;
+constexpr int64_t NOMATE_COST = 2000;
+constexpr int64_t DROP_MATE_COST = 500;
+constexpr int64_t PROOF_BASE_COST = 1000;
+
 int64_t eviction_cost(const TtEntry& e) {
-  if (refine_pass == 0 && refinement_entry(e)) return -1;
+  if (search_modes.refine_pass == 0 && refinement_entry(e)) return -1;
   int64_t cost = 0;
-  if (e.flags & TT_ON_PATH) cost += 3000;
-  if (e.flags & TT_PAWN_DROP_MATE) cost += 500;
-  if (e.flags & TT_NOMATE) cost += 2000;
+  if (e.flags & TT_ON_PATH) cost += ON_PATH_COST;
+  if (e.flags & TT_PAWN_DROP_MATE) cost += DROP_MATE_COST;
+  if (e.flags & TT_NOMATE) cost += NOMATE_COST;
   // It answers for one path only: worth about as much as a short proof.
-  if (path_disproof(e)) return cost + 1000;
-  return cost + (e.pn != 0 ? e.pn : e.length + 1000);
+  if (path_disproof(e)) return cost + PROOF_BASE_COST;
+  return cost + (e.pn != 0 ? e.pn : e.length + PROOF_BASE_COST);
 }
 
 // Block for one table of `entries` home slots; 0 when the size does not fit
@@ -211,7 +203,7 @@ int plies_left() { return int{length_limit} - board.ply; }
 // same hand and as many plies left is the same problem on every path. Its
 // numbers go under this word and transpositions share them; the plies left
 // keep problems of different depth apart.
-bool depth_keyed() { return minimality_stage && stage_shared_numbers; }
+bool depth_keyed() { return search_modes.minimality_stage && search_modes.stage_shared_numbers; }
 
 uint32_t depth_word() {
   return board.board_key.hi ^ (0x9E3779B9u * static_cast<uint32_t>(plies_left() + 4096));
@@ -223,7 +215,7 @@ uint32_t depth_word() {
 // numbers stop the other at its root before it has searched anything (the
 // summed ones are far larger). Proofs and disproofs stay under the board key,
 // where both kinds and every later pass find them.
-bool weak_keyed() { return weak_and_numbers != 0 && refine_pass == 0 && !minimality_stage; }
+bool weak_keyed() { return weak_and_numbers != 0 && search_modes.refine_pass == 0 && !search_modes.minimality_stage; }
 
 uint32_t weak_word() { return board.board_key.hi ^ 0x5851F42Du; }
 
@@ -306,13 +298,13 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
   if (store_under_path_key) {
     check_word = store_under_route_key ? board.route_key : board.path_key;
     path_key_in_use = true;
-  } else if (minimality_stage && result_store && pn >= PN_INFINITE && trial_drop_piece == 0 &&
+  } else if (search_modes.minimality_stage && result_store && pn >= PN_INFINITE && trial_drop_piece == 0 &&
              !(flags_in & TT_ON_PATH)) {
     // 1a. A disproof of the stage holds for every path with as few plies left.
     release_marker(find_on_path(side, hand, check_word));
     length = clamp16(plies_left());
   } else if (pn != 0 && !(flags_in & TT_ON_PATH) &&
-             (result_store ? refine_pass > 0 : (dn == 0 || refine_pass > 0))) {
+             (result_store ? search_modes.refine_pass > 0 : (dn == 0 || search_modes.refine_pass > 0))) {
     // 2. A result that may depend on the path releases the on-path marker
     // and goes under the path key (the stage's numbers: the depth word).
     if (TtEntry* marker = find_on_path(side, hand, check_word)) {
@@ -320,7 +312,7 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
       // A proof found meanwhile stays a proof; only a plain marker is reset.
       if (marker->pn != 0) {
         st(marker->dn, 1);
-        st(marker->pn, (!result_store && refine_pass == 0) ? node_threshold : 1);
+        st(marker->pn, (!result_store && search_modes.refine_pass == 0) ? node_threshold : 1);
       }
     }
     if (result_store && depth_keyed()) {
@@ -332,7 +324,7 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
   }
 
   // 3. A proof in a refinement pass ends this node's marker.
-  if (refine_pass > 0 && pn == 0) release_marker(find_on_path(side, hand, check_word));
+  if (search_modes.refine_pass > 0 && pn == 0) release_marker(find_on_path(side, hand, check_word));
 
   // 3a. The disproof-led kind's numbers and path marks go under its own
   // word; a decision there ends the node's mark.
@@ -356,7 +348,7 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
   }
 
   // 5. A proof outlives later non-proof results for the same hand.
-  if (r == 1 && pn != 0 && slot->pn == 0 && !allow_proof_overwrite && !(flags_in & TT_PATH)) {
+  if (r == 1 && pn != 0 && slot->pn == 0 && !search_modes.allow_proof_overwrite && !(flags_in & TT_PATH)) {
     st(slot->flags, (slot->flags & ~TT_ON_PATH) | (flags_in & TT_ON_PATH) | (flags_in & TT_PAWN_DROP_MATE));
     return 0;
   }
@@ -367,7 +359,7 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
   // whose proof came from that very proof: written over it, the best moves
   // would lead round in a circle. Kept shortest, a proof's length always
   // exceeds that of the proof its best move leads to.
-  if (tables_shared && r == 1 && pn == 0 && slot->pn == 0 && !allow_proof_overwrite && !(flags_in & TT_PATH) &&
+  if (tables_shared && r == 1 && pn == 0 && slot->pn == 0 && !search_modes.allow_proof_overwrite && !(flags_in & TT_PATH) &&
       slot->length <= length) {
     st(slot->flags, slot->flags | (flags_in & TT_PAWN_DROP_MATE));
     return 0;
@@ -407,7 +399,7 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
   // flags describe another one.
   if (r == 1 && pn != 0) flags |= old_flags & TT_PAWN_DROP_MATE;
   if (r == 1) flags |= old_flags & TT_FUTILE;
-  if (refine_pass > 0 && pn != 0) {
+  if (search_modes.refine_pass > 0 && pn != 0) {
     flags |= TT_REFINE;
     if (tables_shared) {
       refine_stores.fetch_add(1, std::memory_order_relaxed);
@@ -462,8 +454,7 @@ bool allocate_both(uint32_t entries) {
 
 }  // namespace
 
-bool tt_allocate() {
-  uint32_t entries = engine_options.table_entries;
+bool tt_allocate(uint32_t entries) {
   if (entries == 0) entries = TT_DEFAULT_HASH_MB * TT_ENTRIES_PER_MB;
   return tt_allocate_entries(entries);
 }
@@ -577,7 +568,7 @@ bool probe_run(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_ou
     // The proof-led kind's numbers are on the other scale.
     if (weak && e.check_word == board.board_key.hi && numbers_only(e.pn) && !(e.flags & TT_NOMATE)) continue;
     // Provisional results of a refinement pass mean nothing before it.
-    if (refine_pass == 0 && refinement_entry(e)) continue;
+    if (search_modes.refine_pass == 0 && refinement_entry(e)) continue;
     const bool bounded = bounded_disproof(e);
     if (bounded && e.length < plies_left()) continue;
     const uint32_t stored = e.flags & TT_HAND_MASK;
@@ -617,7 +608,7 @@ bool probe_run(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_ou
       }
       if (e.pn == 0 && !on_path_here) {
         // A proof beyond the length limit of a refinement pass is no help.
-        if (refine_pass > 0 && board.ply + e.length > length_limit) continue;
+        if (search_modes.refine_pass > 0 && board.ply + e.length > length_limit) continue;
         if (kind != KIND_PROOF || e.length <= best_len) {
           kind = KIND_PROOF;
           best_len = e.length;
@@ -665,7 +656,7 @@ bool probe_run(int side, uint32_t& hand_out, int16_t& length_out, int32_t& pn_ou
       if (e.flags & TT_ON_PATH) on_path_smaller = 1;
       if (e.pn == 0) {
         int len = e.length - hand_excess(current, stored);
-        if (refine_pass > 0 && board.ply + len > length_limit) continue;
+        if (search_modes.refine_pass > 0 && board.ply + len > length_limit) continue;
         bool better = kind != KIND_PROOF || len < best_len ||
                       (len == best_len && stored < (hand_out & TT_HAND_MASK));
         if (better && !drop_not_held(e.best_move)) {
@@ -737,7 +728,7 @@ int find_slot(int side, int32_t pn, uint32_t flags_in, uint32_t check_word, TtEn
   if (tt_slots == 0) return 2;
   TtEntry* run = tt_tables[side] + home_slot();
   const uint32_t hand = flags_in & TT_HAND_MASK;
-  const bool want_refine = refine_pass > 0;
+  const bool want_refine = search_modes.refine_pass > 0;
   for (int i = 0; i <= PROBE_LIMIT; ++i) {
     TtEntry& e = run[i];
     if (!(e.flags & TT_USED)) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "position/types.h"
+#include "search/thread_state.h"
 
 // ---------------------------------------------------------------- constants
 
@@ -72,45 +73,20 @@ extern uint32_t tt_slots;
 // is. Written only while no other thread searches.
 extern uint8_t tables_shared;
 
-// Side results of tt_probe.
-extern thread_local MoveCode tt_hint_move;     // best move of the entry answered (left as is on a miss)
-extern thread_local uint8_t on_path_here;      // this position, same or larger hand, is on the path
-extern thread_local uint8_t on_path_smaller;   // this position, smaller hand, is on the path
-// For a disproof answered from an entry of this path (see
-// tt_store_path_disproof): the ply of the shallowest position on the path
-// that the disproof rests on; NO_DEPENDENCY for every other answer.
-extern thread_local int16_t tt_dependency;
+// The probe's side results, the store modes and the counters are the search
+// thread's (search/thread_state.h).
 
-// Set while a caller probes a position that stands in the key only (the
-// board arrays still hold another one): the entries' moves are then not
-// checked against the board.
-extern thread_local uint8_t probe_off_board;
-
-// Mode flags of the solution reader and the alternate-solution search.
-extern thread_local uint8_t store_under_path_key;
-extern uint8_t allow_proof_overwrite;
-
-// Search state the table reads, written by the driver and the node searches.
-extern uint8_t refine_pass;      // refinement passes so far, 0 before the first proof
-extern thread_local int16_t length_limit;     // mate length limit of the refinement passes
-extern thread_local int32_t node_threshold;   // threshold of the node most recently expanded
-extern thread_local int16_t proof_len;        // length that tt_store_result writes
-
-// Counters, reset by the driver.
-extern thread_local uint32_t expansions;    // nodes expanded
-extern thread_local uint32_t reexpansions;  // expansions of positions that already had an entry
-extern thread_local uint32_t replacements;  // stores that evicted another entry
 // Largest fill figure of the process; the table is never cleared, so the
 // figure never goes down.
 extern int32_t hashfull_max;
 
 // ---------------------------------------------------------------- functions
 
-// Allocates both tables once, with engine_options.table_entries home slots
-// each (TT_DEFAULT_HASH_MB worth when that is 0), halving the size until
+// Allocates both tables once, with `entries` home slots each (the USI_Hash
+// size; TT_DEFAULT_HASH_MB worth when that is 0), halving the size until
 // both fit. True when the tables exist; false when not even one home slot
 // could be had, and then the next call tries again.
-bool tt_allocate();
+bool tt_allocate(uint32_t entries);
 // Allocates both tables with `entries` home slots (halving on failure) if
 // none exist yet.
 bool tt_allocate_entries(uint32_t entries);

@@ -63,7 +63,7 @@ int16_t mark_solution(int side) {
   if (!tt_probe(side, hand, length, pn, dn)) return -1;
   if (pn != 0) return dn != 0 ? -1 : -4;
 
-  allow_proof_overwrite = 1;
+  search_modes.allow_proof_overwrite = 1;
   bool following = true;
   int i = 1;
   for (; i < MOVE_STACK_SIZE; ++i) {
@@ -105,7 +105,7 @@ int16_t mark_solution(int side) {
       store_under_path_key = 0;
     }
   }
-  allow_proof_overwrite = 0;
+  search_modes.allow_proof_overwrite = 0;
   return -2;
 }
 
@@ -167,11 +167,11 @@ void lift_alternate_bars() {
       line_make(side, branch.move, branch.ply);
       // The branch has a mate: on its path it is open again, as before the
       // rounds. The bar holds pn 0, so only an overwrite replaces it.
-      allow_proof_overwrite = 1;
+      search_modes.allow_proof_overwrite = 1;
       store_under_path_key = 1;
       tt_store(side ^ 1, board.attacker_hand, 0, 1, 1, 0);
       store_under_path_key = 0;
-      allow_proof_overwrite = 0;
+      search_modes.allow_proof_overwrite = 0;
       line_unmake(side, branch.move, branch.ply);
     }
     for (int k = made; k >= 1; --k) line_unmake(line_mover(k), intended_solution[k], k);

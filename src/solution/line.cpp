@@ -12,7 +12,6 @@ int16_t line_captured_owner[LINE_ARRAY_SIZE];
 int16_t root_value;
 uint32_t repair_limit;
 uint16_t refine_node_factor;
-uint8_t after_mark;
 int32_t alternate_round;
 
 namespace {

@@ -27,7 +27,6 @@ extern uint32_t repair_limit;
 // Node allowance factor of a refinement pass, set with the length limit.
 extern uint16_t refine_node_factor;
 // Set when the previous driver call marked a line (alternate-solution search).
-extern uint8_t after_mark;
 // Round of the alternate-solution search, 0 to 19.
 extern int32_t alternate_round;
 

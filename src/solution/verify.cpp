@@ -7,8 +7,7 @@
 #include "search/search_util.h"
 #include "search/tt.h"
 #include "solution/line.h"
-#include "solve/driver.h"
-#include "solve/search_state.h"
+#include "search/search_state.h"
 
 namespace {
 
@@ -32,11 +31,11 @@ void generate_defences(int first_record) {
 
 int verify_solution(int side, int32_t& status) {
   const int16_t entry_value = root_value;
-  length_limit = 2999;
-  allow_proof_overwrite = 1;
+  length_limit = LENGTH_LIMIT_NONE;
+  search_modes.allow_proof_overwrite = 1;
   int changed = 0;
   int deviation_ply = 0;
-  bool compare = after_mark != 0;
+  bool compare = search_modes.after_mark != 0;
   bool last_on_path = false;
   int made = 0;
   int i = 1;
@@ -55,7 +54,7 @@ int verify_solution(int side, int32_t& status) {
       }
       if (pn != 0) {
         status = 1;
-        store_proof_hands = 0;
+        search_modes.store_proof_hands = 0;
         break;
       }
       const MoveCode m = tt_hint_move;
@@ -118,12 +117,12 @@ int verify_solution(int side, int32_t& status) {
     for (int32_t t = 1; int64_t{t} < repair_limit && stop_reason == STOP_NONE;
          t = t < REPAIR_STEP_LIMIT ? t + 1 : std::max(t + 1, next_root_threshold(status))) {
       list_start[i] = static_cast<int16_t>(i);
-      reopen_main_line = 1;
+      search_modes.reopen_main_line = 1;
       int32_t dn = 0;
       uint32_t hand = 0;
       root_value = side == OWNER_ATTACKER ? search_attacker(t, status, dn, hand)
                                           : search_defender(t, status, dn, hand);
-      reopen_main_line = 0;
+      search_modes.reopen_main_line = 0;
       if (status == 0) {
         changed = 1;
         break;
@@ -143,17 +142,17 @@ int verify_solution(int side, int32_t& status) {
     if (status > 0) {
       // Unproven: keep the line's move for the next search.
       tt_store(mover, board.attacker_hand, 0, 1, 1, line_move);
-      if (refine_pass != 0) {
-        const uint8_t pass = refine_pass;
-        refine_pass = 0;
+      if (search_modes.refine_pass != 0) {
+        const uint8_t pass = search_modes.refine_pass;
+        search_modes.refine_pass = 0;
         tt_store(mover, board.attacker_hand, 0, 1, 1, line_move);
-        refine_pass = pass;
+        search_modes.refine_pass = pass;
       }
       continue;
     }
     MoveCode m = line_move;
     if (mover == OWNER_DEFENDER) {
-      if (after_mark && k <= deviation_ply) {
+      if (search_modes.after_mark && k <= deviation_ply) {
         m = stored_solution[k];
         if (m != line_move) changed = 1;
       } else {
@@ -184,6 +183,6 @@ int verify_solution(int side, int32_t& status) {
     }
   }
 
-  allow_proof_overwrite = 0;
+  search_modes.allow_proof_overwrite = 0;
   return changed;
 }

@@ -17,8 +17,9 @@
 #include "solution/record.h"
 #include "solution/verify.h"
 #include "solve/progress.h"
-#include "solve/search_state.h"
+#include "search/search_state.h"
 #include "solve/search_threads.h"
+#include "solve/engine_options.h"
 
 const char PROVEN_SHORTEST_LINE[] = "info string The mate is proven shortest.\n";
 const char NOT_PROVEN_SHORTEST_LINE[] = "info string The mate is not proven shortest.\n";
@@ -65,7 +66,7 @@ void start_turns() {
   turn_nodes_spent = 0;
 }
 
-bool taking_turns() { return refine_pass == 0 && !minimality_stage; }
+bool taking_turns() { return search_modes.refine_pass == 0 && !search_modes.minimality_stage; }
 
 // The kind of the next root search; sets root_threshold for it. The kinds
 // take turns root search by root search (turns by equal expansions were
@@ -133,8 +134,8 @@ void restart_root(int32_t& pn) {
   helpers_stop();
   pn = 1;
   expansions = 0;
-  root_threshold = minimality_stage ? MAX_ROOT_THRESHOLD : 1;
-  stage_restart = minimality_stage != 0;
+  root_threshold = search_modes.minimality_stage ? MAX_ROOT_THRESHOLD : 1;
+  stage_restart = search_modes.minimality_stage != 0;
 }
 
 // After the passes: searches below the recorded line's value with every
@@ -143,11 +144,11 @@ void restart_root(int32_t& pn) {
 bool enter_minimality_stage(int32_t& pn) {
   helpers_stop();
   root_value = restore_solution(0);
-  if (stop_reason == STOP_TIME || after_mark) return false;
+  if (stop_reason == STOP_TIME || search_modes.after_mark) return false;
   stop_reason = STOP_NONE;
-  minimality_stage = 1;
-  stage_shared_numbers = 1;
-  limit_active = 1;
+  search_modes.minimality_stage = 1;
+  search_modes.stage_shared_numbers = 1;
+  search_modes.limit_active = 1;
   length_limit = sat16(root_value - 2);
   restart_root(pn);
   return true;
@@ -163,10 +164,11 @@ void start_helpers(int kind) {
   if (search_threads_count() < 2 || helpers_running()) return;
   HelperJob job;
   job.root = board;
+  job.modes = search_modes;
   job.length_limit = length_limit;
   job.taking_turns = taking_turns();
-  job.both_thresholds = minimality_stage != 0;
-  job.threshold_limit = refine_pass > 0 && !minimality_stage
+  job.both_thresholds = search_modes.minimality_stage != 0;
+  job.threshold_limit = search_modes.refine_pass > 0 && !search_modes.minimality_stage
                             ? static_cast<int32_t>(std::min<int64_t>(repair_limit, MAX_ROOT_THRESHOLD))
                             : MAX_ROOT_THRESHOLD;
   if (job.taking_turns) {
@@ -204,7 +206,7 @@ void play_solution(int plies, bool make) {
 // still comes at the end. The line is played by the rules first: a line that
 // does not mate is never shown.
 void show_recorded_mate() {
-  if (inner_solve || after_mark || root_proven_at_start) return;
+  if (inner_solve || search_modes.after_mark || root_proven_at_start) return;
   int n = 0;
   while (n + 1 < MOVE_STACK_SIZE && stored_solution[n + 1] > 0) ++n;
   if (n == 0 || stored_solution[n + 1] > 0) return;
@@ -258,11 +260,6 @@ bool read_out_solution(bool from_record) {
 
 }  // namespace
 
-int32_t next_root_threshold(int64_t pn) {
-  const int64_t next = pn + 1 + std::max<int64_t>(pn - 50, 0) / 10;
-  return static_cast<int32_t>(std::min<int64_t>(next, MAX_ROOT_THRESHOLD));
-}
-
 void driver_clock_step() { write_progress(PERIODIC); }
 
 int is_symmetric() {
@@ -280,38 +277,31 @@ int is_symmetric() {
 MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
   // A. Entry.
   helpers_stop();
-  tt_hint_move = 0;
   answer_rejected = 0;
   shortest_state = SHORTEST_UNKNOWN;
   stage_mates = 0;
   time_limit_ms = limit_ms;
-  stop_reason = STOP_NONE;
-  allow_proof_overwrite = 0;
-  refine_pass = 0;
+  search_modes.allow_proof_overwrite = 0;
+  search_modes.refine_pass = 0;
   stable_once = false;
   stage_restart = false;
-  minimality_stage = 0;
+  search_modes.minimality_stage = 0;
   reported_depth = 0;
-  expansions = 0;
-  reexpansions = 0;
+  reset_search_thread(KEEP_REQUEST_COUNTS, LENGTH_LIMIT_NONE);
   build_step_tables();
   build_zobrist();
-  if (!tt_allocate()) {
+  if (!tt_allocate(engine_options.table_entries)) {
     // Without a table there is no search; the request runs out at once.
     solve_result = RESULT_TIMEOUT;
     solution[1] = -1;
     return &solution[1];
   }
-  length_limit = 2999;
-  limit_active = 0;
+  search_modes.limit_active = 0;
   rebuild_derived_state();
-  board.ply = 0;
-  board.depth = 1;
   root_proven_at_start = !inner_solve && root_proven_in_table() ? 1 : 0;
-  after_mark = previous_mode == MARK ? 1 : 0;
-  store_proof_hands = after_mark ? 0 : 1;
+  search_modes.after_mark = previous_mode == MARK ? 1 : 0;
+  search_modes.store_proof_hands = search_modes.after_mark ? 0 : 1;
   previous_mode = mode;
-  store_under_path_key = 0;
   if (mode == MARK) {
     solution[1] = mark_solution(0);
     length_limit = 0;
@@ -319,13 +309,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
   }
 
   // B. Set-up.
-  list_start[1] = 0;
-  cur_entry = &move_entries[0];
-  drop_mate_seen = 0;
-  no_legal_evasion = 0;
-  replacements = 0;
-  symmetric_root = static_cast<uint8_t>(is_symmetric());
-  root_threshold = 1;
+  search_modes.symmetric_root = static_cast<uint8_t>(is_symmetric());
   solve_result = RESULT_TIMEOUT;
 
   // C. Iteration.
@@ -336,7 +320,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
     trial_drop_piece = 0;
     const int kind = next_root_kind();
     weak_and_numbers = kind == DISPROOF_LED ? 1 : 0;
-    const bool both_thresholds = kind == DISPROOF_LED || minimality_stage;
+    const bool both_thresholds = kind == DISPROOF_LED || search_modes.minimality_stage;
     start_helpers(kind);
     const uint32_t nodes_before = nodes;
     turn_node_cap = 0;
@@ -364,7 +348,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
       // C3. Verify the proof.
       solve_result = RESULT_MATE;
       length_limit_before_verify = length_limit;
-      if (refine_pass == 0) repair_limit = static_cast<uint32_t>(proof_led_threshold()) + 1;
+      if (search_modes.refine_pass == 0) repair_limit = static_cast<uint32_t>(proof_led_threshold()) + 1;
       verify_calls = 0;
       int changed = verify_solution(0, pn);
       while (changed != 0) {
@@ -385,16 +369,16 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
         changed = verify_solution(0, pn);
       }
       // C4. Decide.
-      if (refine_pass > 0 && verify_calls > MAX_VERIFY_CALLS) {
+      if (search_modes.refine_pass > 0 && verify_calls > MAX_VERIFY_CALLS) {
         finish = true;
       } else if (pn == 0 && root_threshold <= 2 && reported_depth == 0 && root_proven_at_start) {
         finish = true;  // answered from the table
-      } else if (pn == 0 && after_mark) {
+      } else if (pn == 0 && search_modes.after_mark) {
         finish = true;  // the alternate-solution search stops at its first proof
-      } else if (!minimality_stage && refine_pass > MAX_REFINE_PASSES) {
+      } else if (!search_modes.minimality_stage && search_modes.refine_pass > MAX_REFINE_PASSES) {
         if (pn == 0 && read_solution(0) == 1) show_recorded_mate();
         finish = !enter_minimality_stage(pn);
-      } else if (pn == 0 && minimality_stage) {
+      } else if (pn == 0 && search_modes.minimality_stage) {
         // A strictly shorter mate: recorded, and the stage starts over below it.
         const int16_t stage_limit = length_limit_before_verify;
         read_solution(0);
@@ -412,28 +396,28 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
         if (first_proof) reported_depth = root_threshold;
         const int changed_line = read_solution(0);
         if (first_proof || changed_line == 1) show_recorded_mate();
-        if (refine_pass >= 2 && changed_line != 1) {
+        if (search_modes.refine_pass >= 2 && changed_line != 1) {
           if (stable_once) {
             finish = !enter_minimality_stage(pn);
           } else {
             stable_once = true;
           }
         } else {
-          ++refine_pass;
+          ++search_modes.refine_pass;
           stable_once = false;
         }
-        if (!finish && !minimality_stage) {
-          limit_active = 1;
+        if (!finish && !search_modes.minimality_stage) {
+          search_modes.limit_active = 1;
           restart_root(pn);
         }
       }
     } else {
       // C6. No proof, or a stop came with it.
-      if (refine_pass > 0 && !minimality_stage &&
+      if (search_modes.refine_pass > 0 && !search_modes.minimality_stage &&
           (int64_t{root_threshold} >= repair_limit ||
            static_cast<int64_t>(expansions) >
-               static_cast<int64_t>(refine_node_factor) * root_threshold + 9999 ||
-           refine_pass > MAX_REFINE_PASSES || stop_reason == STOP_BUDGET)) {
+               static_cast<int64_t>(refine_node_factor) * root_threshold + PASS_EXPANSION_SLACK ||
+           search_modes.refine_pass > MAX_REFINE_PASSES || stop_reason == STOP_BUDGET)) {
         // The pass gives up: the stage settles the question, or, out of
         // time, the recorded line stands.
         if (!enter_minimality_stage(pn)) {
@@ -454,15 +438,15 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
     {
       if (pn >= PN_INFINITE) {
         // Disproven; in the stage: no mate below the recorded line's value.
-        if (minimality_stage) shortest_state = SHORTEST_PROVEN;
+        if (search_modes.minimality_stage) shortest_state = SHORTEST_PROVEN;
         break;
       }
-      if (minimality_stage && stage_shared_numbers && stop_reason == STOP_NONE) {
+      if (search_modes.minimality_stage && search_modes.stage_shared_numbers && stop_reason == STOP_NONE) {
         // The root's numbers reached their cap undecided (shared numbers
         // add up a transposed subtree once for each path into it): the stage
         // goes on with numbers per path. Its disproofs in the table hold.
         helpers_stop();
-        stage_shared_numbers = 0;
+        search_modes.stage_shared_numbers = 0;
         restart_root(pn);
         continue;
       }
@@ -479,8 +463,8 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
   // C8. Finish. A verified and recorded mate is the answer even when time
   // ran out in a later pass or in the stage.
   helpers_stop();
-  length_limit = 2999;
-  const bool recorded_mate = refine_pass > 0;
+  length_limit = LENGTH_LIMIT_NONE;
+  const bool recorded_mate = search_modes.refine_pass > 0;
   if (recorded_mate && (pn != 0 || stop_reason != STOP_NONE)) {
     root_value = restore_solution(0);
     pn = 0;
@@ -493,8 +477,8 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
   if (recorded_mate && shortest_state != SHORTEST_PROVEN) shortest_state = SHORTEST_OPEN;
   if (recorded_mate && !answer_rejected && !inner_solve)
     std::fputs(shortest_state == SHORTEST_PROVEN ? PROVEN_SHORTEST_LINE : NOT_PROVEN_SHORTEST_LINE, stdout);
-  minimality_stage = 0;
-  if (after_mark) report_alternate_solution(0, pn);
+  search_modes.minimality_stage = 0;
+  if (search_modes.after_mark) report_alternate_solution(0, pn);
   if (answer_rejected) {
     // Neither a mate nor a proof of none: no answer is better than a wrong one.
     solution[1] = -1;
@@ -504,13 +488,13 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
     solve_result = RESULT_TIMEOUT;
   } else if (pn == 0) {
     solve_result = RESULT_MATE;
-  } else if (pn >= PN_INFINITE || after_mark) {
+  } else if (pn >= PN_INFINITE || search_modes.after_mark) {
     // A round of the alternate-solution search that runs out of thresholds
     // found no other mate; its outcome prints no answer line.
     solve_result = RESULT_NOMATE;
     // After an alternate-solution search a no-mate holds only for the barred
     // line; recording it would overwrite the intended proof.
-    if (!after_mark) record_no_mate(0);
+    if (!search_modes.after_mark) record_no_mate(0);
   } else {
     // Neither proven nor disproven within the search's bounds.
     solve_result = RESULT_TIMEOUT;

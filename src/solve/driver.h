@@ -5,11 +5,11 @@
 
 #include "movegen/move_list.h"
 #include "position/types.h"
+#include "search/search_state.h"
 
 enum SolverMode : uint8_t { MODE_NONE = 0, SOLVE = 1, MARK = 2 };
 enum SolveResult : uint8_t { RESULT_TIMEOUT = 0, RESULT_MATE = 1, RESULT_NOMATE = 2 };
 
-constexpr int32_t MAX_ROOT_THRESHOLD = PN_SUM_CAP;
 constexpr int MAX_REFINE_PASSES = 99;
 constexpr int MAX_VERIFY_CALLS = 999;
 
@@ -39,9 +39,6 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms);
 
 // 1 when the position is its own left-right mirror image (hands aside).
 int is_symmetric();
-
-// The root threshold that follows a root proof number.
-int32_t next_root_threshold(int64_t pn);
 
 // Clock check and periodic line of the driver's loop.
 void driver_clock_step();

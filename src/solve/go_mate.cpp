@@ -12,10 +12,10 @@
 #include "solve/driver.h"
 #include "solve/main_line.h"
 #include "solve/position_check.h"
-#include "solve/search_state.h"
+#include "search/search_state.h"
 #include "solve/search_threads.h"
 #include "solve/stop_request.h"
-#include "usi/options.h"
+#include "solve/engine_options.h"
 
 const char ANSWER_REJECTED_LINE[] =
     "info string The proven line does not mate by the rules; solving again with an empty table.\n";
@@ -40,7 +40,7 @@ bool alternate_timed_out = false;
 // (the bench) only the limit applies, so that node counts do not depend on
 // the clock.
 uint32_t settle_limit(uint32_t time_limit) {
-  if (stage_expansion_budget != 0) return time_limit;
+  if (search_modes.stage_expansion_budget != 0) return time_limit;
   const uint64_t spent = platform_time_ms() - limit_start_ms;
   const uint64_t limit = std::min<uint64_t>(spent + std::max<uint64_t>(spent, 1000), UINT32_MAX);
   return time_limit != 0 && time_limit < limit ? time_limit : static_cast<uint32_t>(limit);

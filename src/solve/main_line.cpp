@@ -9,7 +9,7 @@
 #include "solution/line_check.h"
 #include "solve/driver.h"
 #include "solve/progress.h"
-#include "solve/search_state.h"
+#include "search/search_state.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "position/move_text.h"
 #include "movegen/generate.h"
 #include "search/tt.h"
-#include "solve/search_state.h"
+#include "search/search_state.h"
 #include "solve/search_threads.h"
 #include "solve/stop_request.h"
 
@@ -33,7 +33,15 @@ int32_t nodes_per_second(uint32_t elapsed_ms) {
 
 void clock_check() { check_limit(platform_time_ms()); }
 
-bool pass_budget_spent() { return refine_pass > 0 && !minimality_stage && expansions > PASS_EXPANSION_BUDGET; }
+// The main thread's node-entry duty: every node reads the clock, a line
+// goes out at most once a second.
+void main_thread_clock_step() {
+  clock_check();
+  if (platform_time_ms() - last_report_ms >= 1000) write_progress(PERIODIC);
+}
+
+// Installed before any search can run (constant-initialised to null first).
+[[maybe_unused]] const bool clock_step_installed = (node_clock_step = main_thread_clock_step, true);
 
 void write_progress(ProgressKind kind) {
   const uint32_t now = platform_time_ms();

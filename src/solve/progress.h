@@ -9,6 +9,4 @@ void write_progress(ProgressKind kind);
 
 // Stops the search when the time limit has run out.
 void clock_check();
-// A refinement pass has used its expansions (the minimality stage has no such
-// budget).
-bool pass_budget_spent();
+

@@ -8,16 +8,14 @@
 #include <thread>
 #include <vector>
 
-#include "movegen/gen_context.h"
+#include "search/thread_state.h"
 #include "movegen/generate.h"
 #include "movegen/move_list.h"
 #include "position/make_move.h"
 #include "search/node_search.h"
 #include "search/tt.h"
 #include "solve/driver.h"
-#include "solve/search_state.h"
-
-thread_local uint8_t search_helper = 0;
+#include "search/search_state.h"
 
 namespace {
 
@@ -46,31 +44,14 @@ uint64_t job_generation = 0;
 int busy_helpers = 0;
 bool helpers_quit = false;
 bool running = false;
-std::atomic<bool> stop_requested{false};
 std::atomic<uint64_t> finished_nodes{0};
-
-thread_local std::atomic<uint32_t>* own_live_nodes = nullptr;
 
 // Root searches of one job, the driver's threshold steps: until the root is
 // decided, both kinds reach their cap, or the main thread says stop.
 void run_job(const HelperJob& job, int index) {
   board = job.root;
-  board.ply = 0;
-  board.depth = 1;
-  stop_reason = STOP_NONE;
-  length_limit = job.length_limit;
-  trial_drop_piece = 0;
-  store_under_path_key = 0;
-  probe_off_board = 0;
-  list_start[1] = 0;
-  cur_entry = &move_entries[0];
-  drop_mate_seen = 0;
-  no_legal_evasion = 0;
-  clear_path_counts();
-  nodes = 0;
-  expansions = 0;
-  reexpansions = 0;
-  replacements = 0;
+  search_modes = job.modes;
+  reset_search_thread(NEW_REQUEST, job.length_limit);
 
   int32_t threshold[2] = {job.threshold[0], job.threshold[1]};
   bool capped[2] = {false, false};
@@ -96,7 +77,7 @@ void run_job(const HelperJob& job, int index) {
 
 void helper_main(Helper* self) {
   search_helper = 1;
-  own_live_nodes = &self->live_nodes;
+  helper_live_nodes = &self->live_nodes;
   uint64_t seen = 0;
   std::unique_lock<std::mutex> lock(pool_mutex);
   while (true) {
@@ -146,7 +127,7 @@ void helpers_start(const HelperJob& job) {
   {
     std::lock_guard<std::mutex> lock(pool_mutex);
     current_job = job;
-    stop_requested.store(false, std::memory_order_relaxed);
+    helpers_stop_requested.store(false, std::memory_order_relaxed);
     tables_shared = 1;
     busy_helpers = static_cast<int>(pool->size());
     ++job_generation;
@@ -157,7 +138,7 @@ void helpers_start(const HelperJob& job) {
 
 void helpers_stop() {
   if (!running) return;
-  stop_requested.store(true, std::memory_order_relaxed);
+  helpers_stop_requested.store(true, std::memory_order_relaxed);
   std::unique_lock<std::mutex> lock(pool_mutex);
   pool_idle.wait(lock, [] { return busy_helpers == 0; });
   tables_shared = 0;
@@ -173,9 +154,3 @@ uint64_t helper_nodes() {
 }
 
 void helper_nodes_reset() { finished_nodes.store(0, std::memory_order_relaxed); }
-
-bool helper_entry_check() {
-  if (own_live_nodes) own_live_nodes->store(nodes, std::memory_order_relaxed);
-  if (stop_requested.load(std::memory_order_relaxed)) stop_reason = STOP_TIME;
-  return stop_reason != STOP_NONE;
-}

@@ -9,15 +9,17 @@
 #include <cstdint>
 
 #include "position/board.h"
+#include "search/thread_state.h"
 
 // The largest Threads value.
 constexpr int MAX_SEARCH_THREADS = 256;
 
-// What a helper searches: the root, its pass (the modes the node searches
-// read are the main thread's, unchanged while helpers run), and where its
-// own root searches start.
+// What a helper searches: the root, its pass (a copy of the main thread's
+// modes, which stay unchanged while helpers run), and where its own root
+// searches start.
 struct HelperJob {
   Board root;
+  SearchModes modes;
   int16_t length_limit;
   int32_t threshold[2];  // first root threshold of each kind (proof-led, disproof-led)
   int first_kind;        // kind of the first root search
@@ -29,9 +31,6 @@ struct HelperJob {
   int32_t threshold_limit = 0x7FFFFFFF;
 };
 
-// Set in helper threads: their node searches answer to the helpers' stop and
-// never write a line.
-extern thread_local uint8_t search_helper;
 
 // Makes the pool hold `threads` - 1 helpers (1 to MAX_SEARCH_THREADS). Only
 // while no helper runs; threads are started or ended as needed.
@@ -49,6 +48,3 @@ bool helpers_running();
 uint64_t helper_nodes();
 void helper_nodes_reset();
 
-// The node-entry check of a helper: publishes its node count and takes the
-// stop. True when the node must end at once.
-bool helper_entry_check();

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "solve/search_state.h"
+#include "search/search_state.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "solve/search_threads.h"
 #include "solve/stop_request.h"
 #include "usi/command_queue.h"
-#include "usi/options.h"
+#include "solve/engine_options.h"
 
 Phase phase = SETUP;
 SideToMove side_to_move = BLACK;

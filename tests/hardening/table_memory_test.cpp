@@ -22,7 +22,7 @@
 #include "support/position_helpers.h"
 #include "support/usi_moves.h"
 #include "usi/command_loop.h"
-#include "usi/options.h"
+#include "solve/engine_options.h"
 
 namespace {
 

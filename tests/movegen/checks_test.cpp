@@ -16,7 +16,7 @@ class CheckGeneration : public testing::Test {
   }
   void TearDown() override {
     trial_drop_piece = 0;
-    symmetric_root = 0;
+    search_modes.symmetric_root = 0;
   }
 };
 
@@ -112,7 +112,7 @@ TEST_F(CheckGeneration, SymmetricRootSkipsTheMirrorHalf) {
   setup_root("4k4/9/9/9/9/9/9/9/2R3R2 b - 1");
   attacker_checks(PN_INFINITE);
   EXPECT_EQ(listed_usi(1), (Texts{"3i3a+", "3i5i", "7i7a+", "7i5i"}));
-  symmetric_root = 1;
+  search_modes.symmetric_root = 1;
   attacker_checks(PN_INFINITE);
   // The rook on column 2 may not reach the middle column; the one on
   // column 6 may.

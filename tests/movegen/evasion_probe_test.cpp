@@ -66,26 +66,25 @@ class EvasionProbe : public ::testing::Test {
     tt_release();
     platform_set_alloc_limit(0);
     ASSERT_TRUE(tt_allocate_entries(4096));
-    refine_pass = 0;
+    search_modes.refine_pass = 0;
     length_limit = 0;
-    reopen_main_line = 0;
+    search_modes.reopen_main_line = 0;
     trial_drop_piece = 0;
-    symmetric_root = 0;
+    search_modes.symmetric_root = 0;
     store_under_path_key = 0;
-    allow_proof_overwrite = 0;
+    search_modes.allow_proof_overwrite = 0;
     for (uint32_t& key : main_line_keys) key = 0;
   }
   void TearDown() override {
     tt_release();
-    refine_pass = 0;
-    reopen_main_line = 0;
+    search_modes.refine_pass = 0;
+    search_modes.reopen_main_line = 0;
     for (uint32_t& key : main_line_keys) key = 0;
   }
 
   static std::vector<Listed> generate(int32_t threshold = 100) {
     node_threshold = threshold;
     pn_sum = 0;
-    pn_sum_b = 0;
     node_len = LENGTH_INFINITE;
     proof_hand = 0;
     proof_len = 0;
@@ -150,7 +149,6 @@ TEST_F(EvasionProbe, NewChildrenEstimates) {
   };
   EXPECT_EQ(generate(), expected);
   EXPECT_EQ(pn_sum, 8);
-  EXPECT_EQ(pn_sum_b, 8);
   EXPECT_EQ(nodes, 8u);
   EXPECT_EQ(no_legal_evasion, 0);
   EXPECT_EQ(no_legal_candidate, 0);
@@ -222,7 +220,7 @@ TEST_F(EvasionProbe, ProvedChildrenFoldIntoProofData) {
 }
 
 // A defence back onto a position being searched refutes for now: dn 0, its
-// stored pn and length, and pn_sum_b saturated while pn_sum keeps counting.
+// stored pn and length, and pn_sum keeps counting.
 TEST_F(EvasionProbe, DefenceOntoThePath) {
   setup_position(LANCE_CHECK);
   store_child(sq(5, 2), sq(6, 1), board.attacker_hand | TT_ON_PATH, 9, 3, 4);
@@ -230,7 +228,6 @@ TEST_F(EvasionProbe, DefenceOntoThePath) {
   ASSERT_EQ(listed.size(), 8u);
   EXPECT_EQ(listed[0], (Listed{"5b6a", 3, 0, 0, 9}));
   EXPECT_EQ(pn_sum, 3 + 5 + 2 + 0);
-  EXPECT_EQ(pn_sum_b, PN_INFINITE);
   EXPECT_EQ(node_len, 9);
 }
 
@@ -262,33 +259,31 @@ TEST_F(EvasionProbe, KnownChildrenTakeStoredNumbers) {
 TEST_F(EvasionProbe, RefinementReopensTheMainLine) {
   setup_position(LANCE_CHECK);
   const uint32_t child_key = store_child(sq(5, 2), sq(6, 1), board.attacker_hand, 5, 0, PN_INFINITE);
-  refine_pass = 1;
+  search_modes.refine_pass = 1;
   length_limit = 1000;
-  reopen_main_line = 1;
+  search_modes.reopen_main_line = 1;
   main_line_keys[2] = child_key;
   const std::vector<Listed> listed = generate();
   ASSERT_EQ(listed.size(), 8u);
   EXPECT_EQ(listed[0], (Listed{"5b6a", 1, 1, 0, 0}));
   EXPECT_EQ(pn_sum, 1 + 5 + 2);
-  EXPECT_EQ(pn_sum_b, 1 + 5 + 2);
   EXPECT_EQ(node_best_move, 0);
 }
 
-// A reopened defence, the last one listed, after one onto the path:
-// pn_sum_b is already at infinity and must stay there, not pass it.
-TEST_F(EvasionProbe, ReopenKeepsTheSaturatedSecondSumCapped) {
+// A reopened defence, the last one listed, after one onto the path: each
+// keeps its own numbers and the sum counts both.
+TEST_F(EvasionProbe, ReopenAfterADefenceOntoThePath) {
   setup_position(LANCE_CHECK);
   store_child(sq(5, 2), sq(6, 1), board.attacker_hand | TT_ON_PATH, 9, 3, 4);
   const uint32_t child_key = store_child(PAWN_DROP, sq(5, 4), board.attacker_hand, 5, 0, PN_INFINITE);
-  refine_pass = 1;
+  search_modes.refine_pass = 1;
   length_limit = 1000;
-  reopen_main_line = 1;
+  search_modes.reopen_main_line = 1;
   main_line_keys[2] = child_key;
   const std::vector<Listed> listed = generate();
   ASSERT_EQ(listed.size(), 8u);
   EXPECT_EQ(listed[0], (Listed{"5b6a", 3, 0, 0, 9}));
   EXPECT_EQ(listed[7], (Listed{"P*5d", 1, 1, 0, 0}));
-  EXPECT_EQ(pn_sum_b, PN_INFINITE);
   EXPECT_EQ(pn_sum, 3 + 5 + 2 + 1);
 }
 
@@ -297,9 +292,9 @@ TEST_F(EvasionProbe, ReopenKeepsTheSaturatedSecondSumCapped) {
 TEST_F(EvasionProbe, ReopenNeedsTheKeyAtTheChildDepth) {
   setup_position(LANCE_CHECK);
   const uint32_t child_key = store_child(sq(5, 2), sq(6, 1), board.attacker_hand, 5, 0, PN_INFINITE);
-  refine_pass = 1;
+  search_modes.refine_pass = 1;
   length_limit = 1000;
-  reopen_main_line = 1;
+  search_modes.reopen_main_line = 1;
   main_line_keys[1] = child_key;
   main_line_keys[3] = child_key;
   EXPECT_EQ(generate().size(), 7u);
@@ -307,7 +302,7 @@ TEST_F(EvasionProbe, ReopenNeedsTheKeyAtTheChildDepth) {
 
   main_line_keys[1] = main_line_keys[3] = 0;
   main_line_keys[2] = child_key;
-  reopen_main_line = 0;
+  search_modes.reopen_main_line = 0;
   EXPECT_EQ(generate().size(), 7u);
   EXPECT_EQ(node_best_move, code(sq(5, 2), sq(6, 1)));
 }
@@ -317,9 +312,9 @@ TEST_F(EvasionProbe, ReopenNeedsTheKeyAtTheChildDepth) {
 TEST_F(EvasionProbe, ReopenAtTheLastPlyStaysInBounds) {
   setup_position(LANCE_CHECK);
   store_child(sq(5, 2), sq(6, 1), board.attacker_hand, 5, 0, PN_INFINITE);
-  refine_pass = 1;
+  search_modes.refine_pass = 1;
   length_limit = 32000;
-  reopen_main_line = 1;
+  search_modes.reopen_main_line = 1;
   board.ply = MOVE_STACK_SIZE - 1;
   board.depth = MOVE_STACK_SIZE;
   const std::vector<Listed> listed = generate();
@@ -342,7 +337,6 @@ TEST_F(EvasionProbe, SaturatedNodeListsNothingMore) {
   EXPECT_EQ(listed[0].move, "5b6a");
   EXPECT_EQ(listed[0].pn, PN_INFINITE);
   EXPECT_EQ(pn_sum, PN_INFINITE);
-  EXPECT_EQ(pn_sum_b, PN_INFINITE);
   EXPECT_EQ(nodes, 8u);
   EXPECT_EQ(no_legal_evasion, 0);
 }

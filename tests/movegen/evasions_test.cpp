@@ -43,13 +43,13 @@ class Evasions : public ::testing::Test {
     tt_release();
     platform_set_alloc_limit(0);
     ASSERT_TRUE(tt_allocate_entries(4096));
-    refine_pass = 0;
+    search_modes.refine_pass = 0;
     length_limit = 0;
-    reopen_main_line = 0;
+    search_modes.reopen_main_line = 0;
     trial_drop_piece = 0;
-    symmetric_root = 0;
+    search_modes.symmetric_root = 0;
     store_under_path_key = 0;
-    allow_proof_overwrite = 0;
+    search_modes.allow_proof_overwrite = 0;
   }
   void TearDown() override { tt_release(); }
 
@@ -58,7 +58,6 @@ class Evasions : public ::testing::Test {
   static std::vector<std::string> generate() {
     node_threshold = 100;
     pn_sum = 0;
-    pn_sum_b = 0;
     node_len = LENGTH_INFINITE;
     proof_hand = 0;
     proof_len = 0;

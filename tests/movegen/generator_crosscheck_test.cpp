@@ -22,7 +22,7 @@
 //   A defence whose child the table knows as mated is tried (counted) but
 //   not listed, and it does not count as listed for D1 and D2: its plain
 //   twin, or the next drop kind on its square, is tried instead.
-//  Root symmetry (symmetric_root = 1, only at ply 0):
+//  Root symmetry (search_modes.symmetric_root = 1, only at ply 0):
 //   S1. Board moves to columns 0-3, board moves to column 4 from columns
 //       0-3, and drops on columns 0-3.
 //
@@ -110,7 +110,6 @@ void set_accumulators(int side, int32_t threshold, int32_t start_pn_sum) {
   rest_dn_sum = 0;
   node_len = side == OWNER_ATTACKER ? 0 : LENGTH_INFINITE;
   pn_sum = start_pn_sum;
-  pn_sum_b = start_pn_sum;
   proof_hand = 0;
   proof_len = -LENGTH_INFINITE;
   drop_mate_seen = 0;
@@ -118,8 +117,8 @@ void set_accumulators(int side, int32_t threshold, int32_t start_pn_sum) {
   no_legal_evasion = 1;
   no_legal_candidate = 1;
   trial_drop_piece = 0;
-  refine_pass = 0;
-  reopen_main_line = 0;
+  search_modes.refine_pass = 0;
+  search_modes.reopen_main_line = 0;
 }
 
 struct BoardImage {
@@ -367,13 +366,13 @@ class GeneratorCrossCheck : public ::testing::Test {
     ASSERT_TRUE(fresh_table());
   }
   static void TearDownTestSuite() {
-    symmetric_root = 0;
+    search_modes.symmetric_root = 0;
     tt_release();
   }
   void SetUp() override {
-    symmetric_root = 0;
+    search_modes.symmetric_root = 0;
     store_under_path_key = 0;
-    allow_proof_overwrite = 0;
+    search_modes.allow_proof_overwrite = 0;
   }
 };
 
@@ -713,7 +712,7 @@ TEST_F(GeneratorCrossCheck, RootSymmetryPrunesOnlyTheMirroredHalfAtTheRoot) {
     const std::string where = "symmetric position " + rules_reference::to_sfen(pos, 0);
     const std::vector<MoveCode> checks = rules_reference::legal_checks(pos, 0);
 
-    symmetric_root = 1;
+    search_modes.symmetric_root = 1;
     const Generated root = run_generator(OWNER_ATTACKER, PN_INFINITE, 0, where, report);
     expect_listed_exactly(root, checks, attacker_expected(checks, true), "check", where + " (symmetric root)",
                           report);
@@ -740,7 +739,7 @@ TEST_F(GeneratorCrossCheck, RootSymmetryPrunesOnlyTheMirroredHalfAtTheRoot) {
       }
       unmake_move(0, m, cp, co);
     }
-    symmetric_root = 0;
+    search_modes.symmetric_root = 0;
   }
   report.finish();
   EXPECT_GT(pruned_seen, 0);

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "movegen/gen_context.h"
+#include "search/thread_state.h"
 #include "platform/platform.h"
 #include "search/tt.h"
 #include "support/position_helpers.h"
@@ -162,10 +162,10 @@ class FutileReply : public ::testing::Test {
   void SetUp() override {
     tt_release();
     platform_set_alloc_limit(0);
-    refine_pass = 0;
+    search_modes.refine_pass = 0;
     trial_drop_piece = 0;
     store_under_path_key = 0;
-    allow_proof_overwrite = 0;
+    search_modes.allow_proof_overwrite = 0;
     ASSERT_TRUE(tt_allocate_entries(4096));
   }
   void TearDown() override { tt_release(); }

@@ -5,11 +5,11 @@
 #include <ostream>
 #include <string>
 
-#include "movegen/gen_context.h"
+#include "search/thread_state.h"
 #include "platform/platform.h"
-#include "solve/search_state.h"
+#include "search/search_state.h"
 #include "support/position_helpers.h"
-#include "usi/options.h"
+#include "solve/engine_options.h"
 
 namespace {
 
@@ -24,22 +24,8 @@ constexpr MoveCode code(int from, int to) { return static_cast<MoveCode>(from * 
 // Clears every piece of search state the table reads, so that tests do not
 // depend on each other.
 void reset_search_state() {
-  refine_pass = 0;
-  minimality_stage = 0;
-  stage_shared_numbers = 1;
-  length_limit = 0;
-  store_under_path_key = 0;
-  allow_proof_overwrite = 0;
-  trial_drop_piece = 0;
-  weak_and_numbers = 0;
-  node_threshold = 0;
-  proof_len = 0;
-  tt_hint_move = 0;
-  on_path_here = 0;
-  on_path_smaller = 0;
-  expansions = 0;
-  reexpansions = 0;
-  replacements = 0;
+  search_modes = SearchModes{};
+  reset_search_thread(NEW_REQUEST, 0);
   hashfull_max = 0;
 }
 
@@ -135,26 +121,26 @@ TEST_F(TtAllocation, HugeSizeIsComputedWideAndHalved) {
 
 TEST_F(TtAllocation, OptionSizeIsReadOnceAndDefaultApplies) {
   engine_options.table_entries = 3000;
-  ASSERT_TRUE(tt_allocate());
+  ASSERT_TRUE(tt_allocate(engine_options.table_entries));
   EXPECT_EQ(tt_slots, 3000u);
   setup_position("4k4/9/9/9/9/9/9/9/9 b - 1");
   ASSERT_EQ(tt_store(1, board.attacker_hand, 2, 6, 7, 0), 1);
   // A later USI_Hash changes neither the size nor where entries are found.
   engine_options.table_entries = 5000;
-  EXPECT_TRUE(tt_allocate());
+  EXPECT_TRUE(tt_allocate(engine_options.table_entries));
   EXPECT_EQ(tt_slots, 3000u);
   EXPECT_EQ(probe(1).pn, 6);
 
   tt_release();
   engine_options.table_entries = 0;  // no USI_Hash, or 0
-  ASSERT_TRUE(tt_allocate());
+  ASSERT_TRUE(tt_allocate(engine_options.table_entries));
   EXPECT_EQ(tt_slots, 256u * 26214u);
 }
 
 TEST_F(TtAllocation, NoTableIsReportedAndRetriedLater) {
   platform_set_alloc_limit(1);  // nothing fits, not even one home slot
   engine_options.table_entries = 64;
-  EXPECT_FALSE(tt_allocate());
+  EXPECT_FALSE(tt_allocate(engine_options.table_entries));
   EXPECT_FALSE(tt_ready());
   EXPECT_EQ(tt_slots, 0u);
 
@@ -167,7 +153,7 @@ TEST_F(TtAllocation, NoTableIsReportedAndRetriedLater) {
   EXPECT_EQ(tt_hashfull(), 0);
 
   platform_set_alloc_limit(0);
-  EXPECT_TRUE(tt_allocate());
+  EXPECT_TRUE(tt_allocate(engine_options.table_entries));
   EXPECT_TRUE(tt_ready());
   EXPECT_EQ(tt_slots, 64u);
 }
@@ -388,7 +374,7 @@ TEST_F(TtTest, RefinementEntriesAndLengthLimit) {
   uint32_t hi = board.board_key.hi;
   put(0, 0, hi, ONE_GOLD | TT_REFINE, 0, 7, 7, 0);
   EXPECT_FALSE(probe(0).found);  // provisional numbers of a refinement pass
-  refine_pass = 1;
+  search_modes.refine_pass = 1;
   EXPECT_EQ(probe(0).pn, 7);
 
   put(0, 0, hi, ONE_GOLD, code(86, 68), 0, 32700, 9);
@@ -401,8 +387,8 @@ TEST_F(TtTest, RefinementEntriesAndLengthLimit) {
 
 TEST_F(TtTest, StageEntriesByPliesLeft) {
   position("G");
-  refine_pass = 1;
-  minimality_stage = 1;
+  search_modes.refine_pass = 1;
+  search_modes.minimality_stage = 1;
   length_limit = 11;
   board.ply = 4;  // 7 plies left
   board.path_key = board.board_key.hi ^ 0x1234u;
@@ -423,18 +409,18 @@ TEST_F(TtTest, StageEntriesByPliesLeft) {
   EXPECT_FALSE(probe(0).found);
   // Outside the stage, and with numbers per path, the entry is not seen.
   board.ply = 2;
-  minimality_stage = 0;
+  search_modes.minimality_stage = 0;
   EXPECT_FALSE(probe(0).found);
-  minimality_stage = 1;
-  stage_shared_numbers = 0;
+  search_modes.minimality_stage = 1;
+  search_modes.stage_shared_numbers = 0;
   EXPECT_FALSE(probe(0).found);
   ASSERT_EQ(tt_store_result(0, ONE_GOLD, 8, 2, code(86, 68)), 1);
   EXPECT_EQ(slot(0, 1).check_word, board.path_key);
 
   // A disproof answers on any path with at most its plies left.
-  stage_shared_numbers = 1;
+  search_modes.stage_shared_numbers = 1;
   position("2G");
-  refine_pass = 1;
+  search_modes.refine_pass = 1;
   length_limit = 11;
   board.ply = 4;
   ASSERT_EQ(tt_store_result(0, TWO_GOLDS, PN_INFINITE, 0, 0), 1);
@@ -449,8 +435,8 @@ TEST_F(TtTest, StageEntriesByPliesLeft) {
 TEST_F(TtTest, RetiredRefinementEntriesAreNumbersButProofsStay) {
   // A stage's bounded disproof and a proof of the same request.
   position("2G");
-  refine_pass = 1;
-  minimality_stage = 1;
+  search_modes.refine_pass = 1;
+  search_modes.minimality_stage = 1;
   length_limit = 11;
   board.ply = 4;
   ASSERT_EQ(tt_store_result(0, TWO_GOLDS, PN_INFINITE, 0, 0), 1);
@@ -525,7 +511,7 @@ TEST_F(TtTest, ProofIsKeptAgainstNonProofStores) {
   EXPECT_EQ(r.length, 7);
   EXPECT_EQ(tt_hint_move, code(86, 67));
 
-  allow_proof_overwrite = 1;
+  search_modes.allow_proof_overwrite = 1;
   EXPECT_EQ(tt_store(0, ONE_GOLD, 3, 4, 5, code(86, 66)), 1);
   EXPECT_EQ(probe(0).pn, 4);
 }
@@ -564,7 +550,7 @@ TEST_F(TtTest, ReleaseResetsMarkerButNeverAProof) {
   // In a refinement pass the stored result releases the marker with pn 1.
   position("3G");
   board.path_key = board.board_key.hi ^ 0x1234u;
-  refine_pass = 1;
+  search_modes.refine_pass = 1;
   proof_len = 6;
   ASSERT_EQ(tt_store(0, 0x7000 | TT_ON_PATH, 0, 30, 0, code(86, 66)), 1);
   TtEntry* marker = find_on_path(0, 0x7000, board.board_key.hi);
@@ -583,7 +569,7 @@ TEST_F(TtTest, ReleaseResetsMarkerButNeverAProof) {
   // read as a disproof (the marker's dn 0): the position is searched again.
   position("2S");  // no hand of the cases above is within this one
   board.path_key = board.board_key.hi ^ 0x1234u;
-  refine_pass = 2;
+  search_modes.refine_pass = 2;
   ASSERT_EQ(tt_store(0, 0x300 | TT_ON_PATH, 0, 30, 0, code(86, 66)), 1);
   marker = find_on_path(0, 0x300, board.board_key.hi);
   ASSERT_NE(marker, nullptr);
@@ -700,7 +686,7 @@ TEST_F(TtTest, FindSlotAnswers) {
   EXPECT_EQ(s, &slot(0, 3));
   EXPECT_EQ(find_slot(0, 0, ONE_GOLD, hi, s), 1);  // proofs skip refinement entries too
   EXPECT_EQ(s, &slot(0, 3));
-  refine_pass = 1;
+  search_modes.refine_pass = 1;
   EXPECT_EQ(find_slot(0, 5, ONE_GOLD, hi, s), 1);
   EXPECT_EQ(s, &slot(0, 2));
   EXPECT_EQ(find_slot(0, 5, ONE_GOLD, hi ^ 1u, s), 0);
@@ -908,7 +894,7 @@ TEST_F(TtTest, EachKindOfFirstPassSearchKeepsItsOwnNumbers) {
   // Later passes keep one scale: the flag means nothing there.
   tt_renew();
   position("G");
-  refine_pass = 1;
+  search_modes.refine_pass = 1;
   weak_and_numbers = 1;
   ASSERT_EQ(tt_store_result(0, ONE_GOLD, 11, 4, code(86, 67)), 1);
   weak_and_numbers = 0;

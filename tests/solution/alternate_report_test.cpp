@@ -170,8 +170,8 @@ class MarkSolution : public testing::Test {
     run_solver(SOLVE, 0);
     testing::internal::GetCapturedStdout();
     ASSERT_EQ(solve_result, RESULT_MATE);
-    refine_pass = 0;
-    length_limit = 2999;
+    search_modes.refine_pass = 0;
+    length_limit = LENGTH_LIMIT_NONE;
   }
 };
 

@@ -80,8 +80,8 @@ TEST_F(DriverSolve, MateNoMateAndTheRecordedLine) {
 
   // Recording the line: two plies less is the limit for a shorter mate.
   // (Outside a solve the table answers as in a first pass.)
-  refine_pass = 0;
-  length_limit = 2999;
+  search_modes.refine_pass = 0;
+  length_limit = LENGTH_LIMIT_NONE;
   EXPECT_EQ(read_solution(0), 0) << "the solve recorded this line already";
   EXPECT_EQ(length_limit, 1);
   stored_solution[1] = 0;
@@ -104,8 +104,8 @@ TEST_F(DriverSolve, LeftoverPiecesShortenTheRecordedLine) {
   run_solver(SOLVE, 0);
   testing::internal::GetCapturedStdout();
   ASSERT_EQ(solve_result, RESULT_MATE);
-  refine_pass = 0;
-  length_limit = 2999;
+  search_modes.refine_pass = 0;
+  length_limit = LENGTH_LIMIT_NONE;
   read_solution(0);
   EXPECT_EQ(length_limit, (1 - 2) - 2);  // two plies below the line, less two per leftover piece
   EXPECT_EQ(restore_solution(0), 1 - 2);

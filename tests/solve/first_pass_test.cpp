@@ -119,10 +119,10 @@ TEST_F(FirstPass, FirstMateIsShownAtOnce) {
   // zukou-066 as bundled: a first mate longer than the shortest.
   const std::string sfen = "1p3ls1+P/+B4+P1gg/7P1/6S1g/8n/7n1/4sS3/1r4+r1G/5+p1k1 b BLP2n2l12p 1";
   setup_position(sfen);
-  stage_expansion_budget = 20000;  // the shortest-mate proof is not the point here
+  search_modes.stage_expansion_budget = 20000;  // the shortest-mate proof is not the point here
   testing::internal::CaptureStdout();
   run_solver(SOLVE, 0);
-  stage_expansion_budget = 0;
+  search_modes.stage_expansion_budget = 0;
   const std::string out = testing::internal::GetCapturedStdout();
   ASSERT_EQ(solve_result, RESULT_MATE);
   std::vector<std::string> shown;
@@ -167,8 +167,8 @@ TEST_F(FirstPass, SmallTableKeepsTheMainLinesProofs) {
   int16_t len;
   int32_t pn, dn;
   rebuild_derived_state();
-  refine_pass = 0;  // probed as the next request would
-  length_limit = 2999;
+  search_modes.refine_pass = 0;  // probed as the next request would
+  length_limit = LENGTH_LIMIT_NONE;
   ASSERT_TRUE(tt_probe(0, hand, len, pn, dn));
   EXPECT_EQ(pn, 0) << "the root's proof is still in the table";
 }

@@ -6,7 +6,7 @@
 #include "solution/line.h"
 #include "solve/driver.h"
 #include "solve/main_line.h"
-#include "solve/search_state.h"
+#include "search/search_state.h"
 #include "support/gen_helpers.h"
 #include "support/mate_check.h"
 #include "support/short_mates.h"

@@ -4,7 +4,7 @@
 
 #include "platform/platform.h"
 #include "solve/progress.h"
-#include "solve/search_state.h"
+#include "search/search_state.h"
 #include "support/gen_helpers.h"
 
 namespace {
@@ -21,7 +21,7 @@ class Progress : public testing::Test {
     stop_reason = STOP_NONE;
     reported_depth = 0;
     root_threshold = 5;
-    refine_pass = 0;
+    search_modes.refine_pass = 0;
     expansions = reexpansions = 0;
     nodes = 812;
     hashfull_max = 0;  // process-wide; each test starts from an empty figure
@@ -31,7 +31,7 @@ class Progress : public testing::Test {
   void TearDown() override {
     platform_freeze_clock(false);
     board.ply = 0;
-    refine_pass = 0;
+    search_modes.refine_pass = 0;
     stop_reason = STOP_NONE;
   }
   std::string line(ProgressKind kind) {
@@ -84,7 +84,7 @@ TEST_F(Progress, ClockAndBudgetChecks) {
 
   stop_reason = STOP_NONE;
   time_limit_ms = 0;
-  refine_pass = 1;
+  search_modes.refine_pass = 1;
   expansions = PASS_EXPANSION_BUDGET;
   line(PERIODIC);
   EXPECT_EQ(stop_reason, STOP_NONE);

@@ -96,10 +96,11 @@ TEST_F(SearchThreads, HelperStopsAtThePassThresholdLimit) {
   fresh_search_tables(1u << 16);
   reset_search_counters();
   setup_position("4k4/9/4P4/9/9/9/9/9/9 b G2r2b3g4s4n4l17p 1");
-  refine_pass = 1;
-  limit_active = 1;
+  search_modes.refine_pass = 1;
+  search_modes.limit_active = 1;
   HelperJob job;
   job.root = board;
+  job.modes = search_modes;
   job.length_limit = -1;
   job.threshold[0] = job.threshold[1] = 1;
   job.first_kind = 0;
@@ -121,8 +122,8 @@ TEST_F(SearchThreads, HelperStopsAtThePassThresholdLimit) {
   ASSERT_TRUE(tt_probe(0, hand, length, pn, dn));
   EXPECT_GT(pn, 0);
   EXPECT_LE(pn, 60) << "a helper ran past the pass's last threshold";
-  refine_pass = 0;
-  limit_active = 0;
+  search_modes.refine_pass = 0;
+  search_modes.limit_active = 0;
 }
 
 // The time limit ends the helpers with the main thread: once the answer is

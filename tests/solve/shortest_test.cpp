@@ -6,7 +6,7 @@
 
 #include "search/tt.h"
 #include "solve/driver.h"
-#include "solve/search_state.h"
+#include "search/search_state.h"
 #include "support/gen_helpers.h"
 #include "support/mate_check.h"
 #include "support/short_mates.h"
@@ -136,10 +136,10 @@ TEST_F(ShortestMate, ProofsAgreeWithABruteForce) {
 }
 
 TEST_F(ShortestMate, StageBudgetEndsTheStageLikeAStop) {
-  stage_expansion_budget = 100;
+  search_modes.stage_expansion_budget = 100;
   std::string out;
   const std::vector<MoveCode> line = solve("7gk/9/6P1+P/9/9/9/9/9/9 b GSP2r2b2g3s4n4l15p 1", out);
-  stage_expansion_budget = 0;
+  search_modes.stage_expansion_budget = 0;
   EXPECT_EQ(line.size(), 15u);
   EXPECT_EQ(shortest_state, SHORTEST_OPEN);
 }

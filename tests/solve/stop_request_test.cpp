@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "solve/search_state.h"
+#include "search/search_state.h"
 
 namespace {
 

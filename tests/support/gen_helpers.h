@@ -34,9 +34,9 @@ inline void fresh_search_tables(uint32_t slots = 1u << 12) {
   build_zobrist();
   tt_release();
   ASSERT_TRUE(tt_allocate_entries(slots));
-  refine_pass = 0;
+  search_modes.refine_pass = 0;
   trial_drop_piece = 0;
-  symmetric_root = 0;
+  search_modes.symmetric_root = 0;
 }
 
 // Sets up an SFEN position at the root, ready for generation.
@@ -52,7 +52,7 @@ inline void reset_attacker_accumulators(int threshold) {
   rest_dn_sum = 0;
   node_len = 0;
   proof_len = -LENGTH_INFINITE;
-  pn_sum = pn_sum_b = 0;
+  pn_sum = 0;
   proof_hand = 0;
   drop_mate_seen = 0;
 }
@@ -61,7 +61,7 @@ inline void reset_attacker_accumulators(int threshold) {
 inline void reset_defender_accumulators(int threshold) {
   node_threshold = threshold;
   proof_len = -LENGTH_INFINITE;
-  pn_sum = pn_sum_b = 0;
+  pn_sum = 0;
   proof_hand = 0;
   node_len = LENGTH_INFINITE;
   drop_mate_seen = 0;

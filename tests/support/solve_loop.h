@@ -13,7 +13,7 @@
 #include "search/node_search.h"
 #include "search/tt.h"
 #include "solve/driver.h"
-#include "solve/search_state.h"
+#include "search/search_state.h"
 #include "support/gen_helpers.h"
 
 struct LoopResult {
@@ -26,18 +26,9 @@ struct LoopResult {
 };
 
 inline void reset_search_counters() {
-  stop_reason = STOP_NONE;
   time_limit_ms = 0;
-  refine_pass = 0;
-  length_limit = 2999;
-  limit_active = 0;
-  store_proof_hands = 1;
-  expansions = reexpansions = replacements = 0;
-  nodes = 0;
-  trial_drop_piece = 0;
-  symmetric_root = 0;
-  store_under_path_key = 0;
-  allow_proof_overwrite = 0;
+  search_modes = SearchModes{};
+  reset_search_thread(NEW_REQUEST, LENGTH_LIMIT_NONE);
   // No progress line during tests: the clock starts now.
   search_start_ms = last_report_ms = limit_start_ms = platform_time_ms();
 }
@@ -46,9 +37,6 @@ inline void reset_search_counters() {
 inline void prepare_root_search() {
   reset_search_counters();
   rebuild_derived_state();
-  board.ply = 0;
-  board.depth = 1;
-  list_start[1] = 0;
 }
 
 // Solves the position on the board (fresh derived state, root at ply 0).

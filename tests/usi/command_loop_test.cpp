@@ -8,7 +8,7 @@
 
 #include "platform/platform.h"
 #include "position/board.h"
-#include "usi/options.h"
+#include "solve/engine_options.h"
 
 namespace {
 

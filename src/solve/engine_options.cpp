@@ -1,3 +1,3 @@
-#include "usi/options.h"
+#include "solve/engine_options.h"
 
 EngineOptions engine_options = ENGINE_OPTIONS_START;

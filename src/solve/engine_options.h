@@ -1,4 +1,5 @@
-// Option values kept for the life of the process.
+// Option values kept for the life of the process: the USI loop sets them,
+// the solve requests read them.
 #pragma once
 
 #include <cstdint>

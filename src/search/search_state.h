@@ -1,8 +1,14 @@
 // Solve-wide state shared by the driver, the node searches and the
-// progress lines.
+// progress lines: the clocks and limits of the request (the main thread's),
+// and the helpers' stop. What each search thread owns is in
+// search/thread_state.h.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+
+#include "movegen/move_list.h"
+#include "search/thread_state.h"
 
 // STOP_TURN ends one root search of the first pass early (its node cap);
 // the driver takes it as a failure at that threshold and goes on.
@@ -10,8 +16,13 @@ enum StopReason : int16_t { STOP_NONE = 0, STOP_TIME = 1, STOP_BUDGET = 2, STOP_
 
 // A refinement pass gives up beyond this many expansions.
 constexpr uint32_t PASS_EXPANSION_BUDGET = 199999;
+// A pass also gives up once its expansions pass refine_node_factor per unit
+// of the root threshold plus this much, so that its first, small thresholds
+// are never cut.
+constexpr int64_t PASS_EXPANSION_SLACK = 9999;
+// The length limit that bars no mate: every mate value is below it.
+constexpr int16_t LENGTH_LIMIT_NONE = 2999;
 
-extern thread_local int16_t stop_reason;
 // Clocks (32-bit milliseconds that wrap); differences are taken unsigned.
 extern uint32_t time_limit_ms;    // 0 = no limit
 extern uint32_t limit_start_ms;   // the limit counts from here
@@ -22,9 +33,6 @@ extern uint32_t last_report_ms;   // time of the last progress line
 // fuzz targets use it to bound a solve without depending on the clock.
 extern uint32_t node_budget;
 
-// The node count at which the current root search ends with STOP_TURN (0 = none).
-extern thread_local uint32_t turn_node_cap;
-extern thread_local int32_t root_threshold;  // threshold of the current root search
 extern int32_t reported_depth;  // 0 until the first proof, then its threshold
 extern int16_t mate_length;     // moves of the solution read out
 
@@ -32,18 +40,26 @@ extern int16_t mate_length;     // moves of the solution read out
 // solve writes no progress lines or info strings, and a proof already in the
 // table is searched again for its least value instead of being answered.
 extern uint8_t inner_solve;
-extern uint8_t store_proof_hands;  // store proofs once more under their proof hand
-extern uint8_t limit_active;       // the mate length limit applies
-// The final stage after the refinement passes: no budgets, and a line cut
-// at the length limit is a disproof, so that the root can be disproven.
-extern uint8_t minimality_stage;
-// The stage keeps its numbers per position and plies left, shared by
-// transpositions; 0 after those shared sums saturated (path keys again).
-extern uint8_t stage_shared_numbers;
-// Ends the stage like a stop after this many expansions (0 = none). Never set
-// by the engine, which runs the stage until the time limit; the bench sets it
-// so that its counts do not depend on the clock.
-extern uint32_t stage_expansion_budget;
+
+// The main thread's duty at every node entry: the clock, the front end's stop
+// and, at most once a second, a progress line. The solve layer, which owns
+// the limits and the output, installs it; null for none.
+extern void (*node_clock_step)();
+
+// The main thread's word to every helper to stop.
+extern std::atomic<bool> helpers_stop_requested;
+// The node-entry check of a helper: publishes its node count and takes the
+// stop. True when the node must end at once.
+bool helper_entry_check();
+
+// A refinement pass has used its expansions (the minimality stage has no such
+// budget).
+bool pass_budget_spent();
+
+// Root thresholds grow up to the numbers' cap.
+constexpr int32_t MAX_ROOT_THRESHOLD = PN_SUM_CAP;
+// The next root threshold after a root search that failed with `pn`.
+int32_t next_root_threshold(int64_t pn);
+
 // Defender nodes count the hardest reply and one for each other instead of
 // the sum of their replies' proof numbers (set by the driver per root search).
-extern thread_local uint8_t weak_and_numbers;
