@@ -9,7 +9,6 @@
 #include "position/make_move.h"
 #include "movegen/step_tables.h"
 #include "position/keys.h"
-#include "search/defence.h"
 #include "search/tt.h"
 
 namespace {
