@@ -258,6 +258,89 @@ bool read_out_solution(bool from_record) {
   return true;
 }
 
+// C3. Verifies the root's proof, repairing the line until it stands or the
+// verification gives up; pn becomes nonzero when the proof did not hold.
+void verify_root_proof(int32_t& pn, int32_t& dn) {
+  solve_result = RESULT_MATE;
+  length_limit_before_verify = length_limit;
+  if (search_modes.refine_pass == 0) repair_limit = static_cast<uint32_t>(proof_led_threshold()) + 1;
+  verify_calls = 0;
+  int changed = verify_solution(0, pn);
+  while (changed != 0) {
+    if (pn != 0) {
+      expansions = 0;
+      break;
+    }
+    driver_clock_step();
+    if (pass_budget_spent()) {
+      stop_reason = STOP_BUDGET;
+    } else if (stop_reason == STOP_TIME) {
+      pn = 1;
+      dn = 1;
+      break;
+    }
+    if (verify_calls > MAX_VERIFY_CALLS) break;
+    ++verify_calls;
+    changed = verify_solution(0, pn);
+  }
+}
+
+// C6. A refinement pass without a proof gives up at the recorded line's
+// threshold, past its node allowance, after too many passes, or on its budget.
+bool pass_gives_up() {
+  return search_modes.refine_pass > 0 && !search_modes.minimality_stage &&
+         (int64_t{root_threshold} >= repair_limit ||
+          static_cast<int64_t>(expansions) >
+              static_cast<int64_t>(refine_node_factor) * root_threshold + PASS_EXPANSION_SLACK ||
+          search_modes.refine_pass > MAX_REFINE_PASSES || stop_reason == STOP_BUDGET);
+}
+
+// The solve's answer from the root's last pn.
+MoveCode* finish_solve(int32_t pn) {
+  // C8. Finish. A verified and recorded mate is the answer even when time
+  // ran out in a later pass or in the stage.
+  helpers_stop();
+  length_limit = LENGTH_LIMIT_NONE;
+  const bool recorded_mate = search_modes.refine_pass > 0;
+  if (recorded_mate && (pn != 0 || stop_reason != STOP_NONE)) {
+    root_value = restore_solution(0);
+    pn = 0;
+  }
+  if (pn == 0 && !read_out_solution(recorded_mate)) {
+    answer_rejected = 1;
+    pn = 1;
+  }
+  if (pn != 0) write_progress(FINAL);
+  if (recorded_mate && shortest_state != SHORTEST_PROVEN) shortest_state = SHORTEST_OPEN;
+  if (recorded_mate && !answer_rejected && !inner_solve)
+    std::fputs(shortest_state == SHORTEST_PROVEN ? PROVEN_SHORTEST_LINE : NOT_PROVEN_SHORTEST_LINE, stdout);
+  search_modes.minimality_stage = 0;
+  if (search_modes.after_mark) report_alternate_solution(0, pn);
+  if (answer_rejected) {
+    // Neither a mate nor a proof of none: no answer is better than a wrong one.
+    solution[1] = -1;
+    solve_result = RESULT_TIMEOUT;
+  } else if (stop_reason == STOP_TIME && !recorded_mate) {
+    solution[1] = -1;
+    solve_result = RESULT_TIMEOUT;
+  } else if (pn == 0) {
+    solve_result = RESULT_MATE;
+  } else if (pn >= PN_INFINITE || search_modes.after_mark) {
+    // A round of the alternate-solution search that runs out of thresholds
+    // found no other mate; its outcome prints no answer line.
+    solve_result = RESULT_NOMATE;
+    // After an alternate-solution search a no-mate holds only for the barred
+    // line; recording it would overwrite the intended proof.
+    if (!search_modes.after_mark) record_no_mate(0);
+  } else {
+    // Neither proven nor disproven within the search's bounds.
+    solve_result = RESULT_TIMEOUT;
+    solution[1] = -1;
+  }
+  length_limit = 0;
+  return &solution[1];
+}
+
 }  // namespace
 
 void driver_clock_step() { write_progress(PERIODIC); }
@@ -346,28 +429,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
 
     if (pn == 0 && stop_reason == STOP_NONE) {
       // C3. Verify the proof.
-      solve_result = RESULT_MATE;
-      length_limit_before_verify = length_limit;
-      if (search_modes.refine_pass == 0) repair_limit = static_cast<uint32_t>(proof_led_threshold()) + 1;
-      verify_calls = 0;
-      int changed = verify_solution(0, pn);
-      while (changed != 0) {
-        if (pn != 0) {
-          expansions = 0;
-          break;
-        }
-        driver_clock_step();
-        if (pass_budget_spent()) {
-          stop_reason = STOP_BUDGET;
-        } else if (stop_reason == STOP_TIME) {
-          pn = 1;
-          dn = 1;
-          break;
-        }
-        if (verify_calls > MAX_VERIFY_CALLS) break;
-        ++verify_calls;
-        changed = verify_solution(0, pn);
-      }
+      verify_root_proof(pn, dn);
       // C4. Decide.
       if (search_modes.refine_pass > 0 && verify_calls > MAX_VERIFY_CALLS) {
         finish = true;
@@ -413,11 +475,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
       }
     } else {
       // C6. No proof, or a stop came with it.
-      if (search_modes.refine_pass > 0 && !search_modes.minimality_stage &&
-          (int64_t{root_threshold} >= repair_limit ||
-           static_cast<int64_t>(expansions) >
-               static_cast<int64_t>(refine_node_factor) * root_threshold + PASS_EXPANSION_SLACK ||
-           search_modes.refine_pass > MAX_REFINE_PASSES || stop_reason == STOP_BUDGET)) {
+      if (pass_gives_up()) {
         // The pass gives up: the stage settles the question, or, out of
         // time, the recorded line stands.
         if (!enter_minimality_stage(pn)) {
@@ -460,46 +518,5 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
     }
   }
 
-  // C8. Finish. A verified and recorded mate is the answer even when time
-  // ran out in a later pass or in the stage.
-  helpers_stop();
-  length_limit = LENGTH_LIMIT_NONE;
-  const bool recorded_mate = search_modes.refine_pass > 0;
-  if (recorded_mate && (pn != 0 || stop_reason != STOP_NONE)) {
-    root_value = restore_solution(0);
-    pn = 0;
-  }
-  if (pn == 0 && !read_out_solution(recorded_mate)) {
-    answer_rejected = 1;
-    pn = 1;
-  }
-  if (pn != 0) write_progress(FINAL);
-  if (recorded_mate && shortest_state != SHORTEST_PROVEN) shortest_state = SHORTEST_OPEN;
-  if (recorded_mate && !answer_rejected && !inner_solve)
-    std::fputs(shortest_state == SHORTEST_PROVEN ? PROVEN_SHORTEST_LINE : NOT_PROVEN_SHORTEST_LINE, stdout);
-  search_modes.minimality_stage = 0;
-  if (search_modes.after_mark) report_alternate_solution(0, pn);
-  if (answer_rejected) {
-    // Neither a mate nor a proof of none: no answer is better than a wrong one.
-    solution[1] = -1;
-    solve_result = RESULT_TIMEOUT;
-  } else if (stop_reason == STOP_TIME && !recorded_mate) {
-    solution[1] = -1;
-    solve_result = RESULT_TIMEOUT;
-  } else if (pn == 0) {
-    solve_result = RESULT_MATE;
-  } else if (pn >= PN_INFINITE || search_modes.after_mark) {
-    // A round of the alternate-solution search that runs out of thresholds
-    // found no other mate; its outcome prints no answer line.
-    solve_result = RESULT_NOMATE;
-    // After an alternate-solution search a no-mate holds only for the barred
-    // line; recording it would overwrite the intended proof.
-    if (!search_modes.after_mark) record_no_mate(0);
-  } else {
-    // Neither proven nor disproven within the search's bounds.
-    solve_result = RESULT_TIMEOUT;
-    solution[1] = -1;
-  }
-  length_limit = 0;
-  return &solution[1];
+  return finish_solve(pn);
 }
