@@ -24,7 +24,7 @@ else
   report=$(mktemp)
   trap 'rm -f "$report"' EXIT
   # shellcheck disable=SC2086
-  nice -n 19 "$build/bench/long_check" "$build/kestrane" --hash "${HASH:-256}" --limit "$limit" $only \
+  nice -n 19 "$build/tools/long_check" "$build/kestrane" --hash "${HASH:-256}" --limit "$limit" $only \
     --report "$report" "$file" >&2
 fi
 
@@ -35,7 +35,7 @@ tail -n +2 "$report" | awk -F'\t' -v OFS='\t' '{for (i = 1; i <= NF; i++) if ($i
   [ "$verdict" = "longer" ] || continue
   sfen=$(grep -v '^#' "$file" | awk -F'\t' -v n="${name##*-}" 'NR == n + 0 {print $1}')
   # shellcheck disable=SC2086
-  audit=$(nice -n 19 "$build/bench/line_audit" --depth "$depth" "$sfen" $line 2>&1)
+  audit=$(nice -n 19 "$build/tools/line_audit" --depth "$depth" "$sfen" $line 2>&1)
   reason=$(echo "$audit" | grep -E '^last ply passing over a shorter mate' | head -1)
   if [ -n "$reason" ]; then
     ply=${reason##*: }

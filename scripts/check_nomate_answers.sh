@@ -13,7 +13,7 @@ checked=0
 failed=0
 for n in $(awk '$1 ~ /^[0-9]+$/ && $4 == "nomate" {print $1}' "$OUT"); do
   sfen=$(grep -v '^#' "$SET" | sed -n "${n}p" | cut -f1)
-  result=$("$BUILD/bench/mate_bound" --table-mb 64 "$PLIES" "$sfen" | tail -1)
+  result=$("$BUILD/tools/mate_bound" --table-mb 64 "$PLIES" "$sfen" | tail -1)
   checked=$((checked + 1))
   case "$result" in
     "no strict mate within"*) ;;

@@ -13,7 +13,7 @@ from --seed), sends "stop" and times the moment "stop" is written to the
 moment the "checkmate" line is read. The answer must be "checkmate timeout"
 or a mate preceded by "info string The mate is not proven shortest." (when
 the solve had proven it shortest before the stop, the other line), with
-every move legal (build/bench/line_audit); after it no reply to the stop may
+every move legal (build/tools/line_audit); after it no reply to the stop may
 come, and the next request of the session, a mate in one under "go mate
 10000", must be answered with its mate.
 
@@ -58,8 +58,8 @@ def load_sfens(path):
 
 
 def legal_line(sfen, moves):
-    """True when build/bench/line_audit plays every move of the line."""
-    audit = os.path.join(ROOT, "build", "bench", "line_audit")
+    """True when build/tools/line_audit plays every move of the line."""
+    audit = os.path.join(ROOT, "build", "tools", "line_audit")
     if not os.path.exists(audit):
         return True
     done = subprocess.run([audit, "--depth", "0", sfen] + moves, stdout=subprocess.PIPE,

@@ -25,7 +25,7 @@ OUT="$BUILD/nomate"
 mkdir -p "$OUT"
 SET="$OUT/set-$SEED-$COUNT.tsv"
 start=$(date +%s)
-"$BUILD/bench/nomate_set" --count "$COUNT" --seed "$SEED" --plies "$PLIES" --budget "$BUDGET" --out "$SET"
+"$BUILD/tools/nomate_set" --count "$COUNT" --seed "$SEED" --plies "$PLIES" --budget "$BUDGET" --out "$SET"
 echo "generation: $(( $(date +%s) - start )) s"
 
 # Only positions with a verdict: an unknown one can neither pass nor fail.

@@ -26,7 +26,7 @@ for file in "$@"; do
   nice -n 19 "$build/bench/bench" "$file" --hash "$hash" --limit "$limit" --threads "$threads" > "$out/$stem.bench.txt" || status=1
   tail -3 "$out/$stem.bench.txt" >&2
   echo "== $stem: long check" >&2
-  nice -n 19 "$build/bench/long_check" "$build/kestrane" --hash "$hash" --limit "$limit" --threads "$threads" \
+  nice -n 19 "$build/tools/long_check" "$build/kestrane" --hash "$hash" --limit "$limit" --threads "$threads" \
     --report "$out/$stem.check.tsv" "$file" > "$out/$stem.check.txt" || status=1
   grep -E '^[0-9]+ problems:' "$out/$stem.check.txt" >&2
 done

@@ -69,6 +69,37 @@ void print_move_usi(MoveCode code) {
   if (move_promotes(code)) std::fputs("+", stdout);
 }
 
+namespace {
+
+// Stored square of USI coordinates ("7g"); -1 for anything else.
+int parse_square_usi(char file_char, char rank_char, bool flipped) {
+  const int file = file_char - '0';
+  const int rank = rank_char - 'a' + 1;
+  if (file < 1 || file > 9 || rank < 1 || rank > 9) return -1;
+  return flipped ? 9 * (rank - 1) + (file - 1) : 9 * (9 - rank) + (9 - file);
+}
+
+}  // namespace
+
+bool parse_move_usi(std::string_view text, int side, bool flipped, MoveCode& out) {
+  if (text.size() == 4 && text[1] == '*') {
+    // Only the pieces a hand can hold: not ' ' and not the king.
+    int piece = PAWN;
+    while (piece <= ROOK && DROP_LETTERS[piece] != text[0]) ++piece;
+    const int to = parse_square_usi(text[2], text[3], flipped);
+    if (piece > ROOK || to < 0) return false;
+    out = static_cast<MoveCode>(hand_square(side, piece) * 256 + to);
+    return true;
+  }
+  const bool promotes = text.size() == 5 && text[4] == '+';
+  if (text.size() != 4 && !promotes) return false;
+  const int from = parse_square_usi(text[0], text[1], flipped);
+  const int to = parse_square_usi(text[2], text[3], flipped);
+  if (from < 0 || to < 0) return false;
+  out = static_cast<MoveCode>(from * 256 + to + (promotes ? PROMOTION_BIT : 0));
+  return true;
+}
+
 void print_ply_usi(int ply) {
   if (ply < 0 || ply >= MOVE_STACK_SIZE) return;
   print_move_usi(board.move_stack[ply].move);

@@ -3,11 +3,19 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "position/types.h"
 
 // "7g7f", "2b3c+", "G*5b"; no separator.
 void print_move_usi(MoveCode code);
+
+// The move of USI text ("7g7f", "2b3c+", "G*5b") as `side` plays it (0 the
+// attacker, 1 the defender: a drop comes from that side's hand), its squares
+// as a board of orientation `flipped` stores them (a position with White to
+// move is stored rotated, board.flipped 1). False, `out` left alone, for text
+// of any other form; whether the move can be played anywhere is not asked.
+bool parse_move_usi(std::string_view text, int side, bool flipped, MoveCode& out);
 
 // Whether the piece on `from` could step or slide to `to` on the current
 // board (pins are not considered).

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "support/rules_reference.h"
+#include "rules_reference.h"
 
 namespace answer_check {
 

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "engine_process.h"
 #include "hardening/answer_check.h"
 #include "movegen/step_tables.h"
 #include "position/board.h"
 #include "position/keys.h"
 #include "solve/position_check.h"
-#include "support/engine_process.h"
 #include "support/problems.h"
 #include "support/usi_moves.h"
 #include "usi/command_loop.h"

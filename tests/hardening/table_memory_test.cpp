@@ -12,13 +12,13 @@
 #include <sstream>
 #include <string>
 
+#include "engine_process.h"
 #include "platform/platform.h"
 #include "position/board.h"
 #include "movegen/move_list.h"
 #include "search/tt.h"
 #include "solve/driver.h"
 #include "solve/position_check.h"
-#include "support/engine_process.h"
 #include "support/position_helpers.h"
 #include "support/usi_moves.h"
 #include "usi/command_loop.h"

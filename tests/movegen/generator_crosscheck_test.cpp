@@ -40,13 +40,13 @@
 #include <string>
 #include <vector>
 
+#include "rules_reference.h"
 #include "movegen/generate.h"
 #include "movegen/step_tables.h"
 #include "position/keys.h"
 #include "position/make_move.h"
 #include "search/tt.h"
 #include "support/position_helpers.h"
-#include "support/rules_reference.h"
 
 namespace {
 

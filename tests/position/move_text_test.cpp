@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "position/move_text.h"
+#include "support/move_picker.h"
 #include "support/position_helpers.h"
+#include "support/problems.h"
 
 namespace {
 
@@ -48,6 +53,106 @@ TEST(MoveTextUsi, PlyTextEndsWithASpace) {
   testing::internal::CaptureStdout();
   print_ply_usi(3);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "7g7f ");
+}
+
+// Every move either side could make in the bundled Zukou problems, with the
+// side to move as given and changed to White (a rotated board), printed and
+// read back.
+TEST(MoveTextUsiParse, ReadsBackEveryPrintedMove) {
+  const std::vector<Problem> problems = load_problems("zukou.sfen");
+  ASSERT_GE(problems.size(), 100u);
+  int moves = 0, drops[2] = {}, promotions = 0, rotated = 0;
+  for (const Problem& p : problems) {
+    for (const bool white : {false, true}) {
+      std::string sfen = p.sfen;
+      const size_t turn = sfen.find(" b ");
+      ASSERT_NE(turn, std::string::npos) << sfen;
+      if (white) sfen[turn + 1] = 'w';
+      setup_position(sfen);
+      ASSERT_EQ(board.flipped, white ? 1u : 0u);
+      for (int side = 0; side < 2; ++side) {
+        std::vector<Move> listed;
+        move_picker::collect_moves(side, listed);
+        // One capture for the whole list: the texts are separated by spaces.
+        std::vector<MoveCode> codes;
+        testing::internal::CaptureStdout();
+        for (const Move& m : listed) {
+          codes.push_back(static_cast<MoveCode>(m.from * 256 + m.to));
+          print_move_usi(codes.back());
+          std::fputs(" ", stdout);
+        }
+        std::istringstream texts(testing::internal::GetCapturedStdout());
+        for (const MoveCode c : codes) {
+          std::string text;
+          ASSERT_TRUE(texts >> text) << sfen;
+          MoveCode read = 0;
+          ASSERT_TRUE(parse_move_usi(text, side, board.flipped != 0, read)) << text << " in " << sfen;
+          EXPECT_EQ(read, c) << text << " of side " << side << " in " << sfen;
+          ++moves;
+          if (is_drop_from(move_from(c))) ++drops[side];
+          if (move_promotes(c)) ++promotions;
+          if (white) ++rotated;
+        }
+      }
+    }
+  }
+  // The set reaches every kind of move text.
+  EXPECT_GT(moves, 10000);
+  EXPECT_GT(drops[0], 100);
+  EXPECT_GT(drops[1], 1000);
+  EXPECT_GT(promotions, 100);
+  EXPECT_EQ(rotated * 2, moves);
+}
+
+TEST(MoveTextUsiParse, TextOfAnyOtherFormIsNoMove) {
+  const std::string bad[] = {"", "7", "7g", "7g7", "7g7f++", "7g7f=", "7g7f ", " 7g7f", "7g7f\n", "7g7f+x",
+                             "0g7f", "7j7f", "7g0f", "7g7z", "7G7F", "a7g7", "7g*7", "77gf", "+7g7f",
+                             // Drops: the seven hand pieces in upper case only, to a square.
+                             "g*5b", "K*5b", " *5b", "+*5b", "*P5b", "P*5j", "P*0b", "P*5", "P*5b+", "P5b",
+                             "P**5", "P*5b5", std::string("P*\0b", 4), std::string("7g\0f", 4),
+                             std::string("\0*5b", 4), "\xff\xff\xff\xff",
+                             std::string(4096, '7')};
+  for (const std::string& text : bad) {
+    for (const bool flipped : {false, true}) {
+      MoveCode out = 12345;
+      EXPECT_FALSE(parse_move_usi(text, 0, flipped, out)) << '"' << text << '"';
+      EXPECT_FALSE(parse_move_usi(text, 1, flipped, out)) << '"' << text << '"';
+      EXPECT_EQ(out, 12345) << '"' << text << '"';
+    }
+  }
+  // A view that ends before the text: only its own characters are read.
+  const std::string longer = "7g7f+";
+  MoveCode out = 0;
+  ASSERT_TRUE(parse_move_usi(std::string_view(longer).substr(0, 4), 0, false, out));
+  EXPECT_EQ(out, code(black_square(7, 7), black_square(7, 6)));
+  EXPECT_FALSE(parse_move_usi(std::string_view(longer).substr(0, 3), 0, false, out));
+}
+
+TEST(MoveTextUsiParse, SquaresFollowTheGivenOrientationAndDropsTheSide) {
+  MoveCode out = 0;
+  // Unrotated: the squares of the Black reader.
+  ASSERT_TRUE(parse_move_usi("7g7f", 0, false, out));
+  EXPECT_EQ(out, code(black_square(7, 7), black_square(7, 6)));
+  ASSERT_TRUE(parse_move_usi("2b3c+", 1, false, out));
+  EXPECT_EQ(out, code(black_square(2, 2), black_square(3, 3), true));
+  ASSERT_TRUE(parse_move_usi("9i1a", 0, false, out));
+  EXPECT_EQ(out, code(0, 80));
+  // Rotated, as a position with White to move is stored: 1a is 0, 9i is 80.
+  ASSERT_TRUE(parse_move_usi("1a1b", 0, true, out));
+  EXPECT_EQ(out, code(0, 9));
+  ASSERT_TRUE(parse_move_usi("9i9h+", 1, true, out));
+  EXPECT_EQ(out, code(80, 71, true));
+  // A drop comes from the hand of the side that plays it.
+  ASSERT_TRUE(parse_move_usi("P*5e", 0, true, out));
+  EXPECT_EQ(out, code(hand_square(0, PAWN), 40));
+  ASSERT_TRUE(parse_move_usi("G*5b", 1, false, out));
+  EXPECT_EQ(out, code(hand_square(1, GOLD), black_square(5, 2)));
+  ASSERT_TRUE(parse_move_usi("R*9a", 1, true, out));
+  EXPECT_EQ(out, code(hand_square(1, ROOK), 8));
+  // The board's own orientation is not consulted: only the flag counts.
+  setup_position("4k4/9/9/9/9/9/9/9/4K4 w - 1");
+  ASSERT_TRUE(parse_move_usi("7g7f", 0, false, out));
+  EXPECT_EQ(out, code(black_square(7, 7), black_square(7, 6)));
 }
 
 TEST(MoveTextJapanese, BoardMovesAndDrops) {

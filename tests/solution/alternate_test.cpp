@@ -14,13 +14,13 @@
 #include <utility>
 #include <vector>
 
+#include "engine_process.h"
+#include "rules_reference.h"
 #include "position/make_move.h"
-#include "support/engine_process.h"
 #include "support/mate_check.h"
 #include "support/position_helpers.h"
 #include "support/problems.h"
 #include "support/rotation.h"
-#include "support/rules_reference.h"
 #include "support/usi_moves.h"
 
 namespace {

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "rules_reference.h"
 #include "solution/line.h"
 #include "solve/driver.h"
 #include "support/gen_helpers.h"
 #include "support/mate_check.h"
 #include "support/rotation.h"
-#include "support/rules_reference.h"
 #include "support/short_mates.h"
 #include "support/solve_loop.h"
 #include "support/usi_moves.h"

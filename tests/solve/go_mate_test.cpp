@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "support/engine_process.h"
+#include "engine_process.h"
 #include "support/gen_helpers.h"
 #include "support/mate_check.h"
 #include "support/problems.h"

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "rules_reference.h"
 #include "position/make_move.h"
-#include "support/rules_reference.h"
 
 // Plays `line` from the board's position: every attacker move a legal check,
 // every defender move legal, mate at the end and not by a pawn drop. The

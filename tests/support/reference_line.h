@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "rules_reference.h"
 #include "position/board.h"
 #include "position/sfen.h"
-#include "support/rules_reference.h"
 #include "support/usi_moves.h"
 
 // "board hands" after ply 0, 1, ... of `moves` from `sfen` (Black as owner 0,

@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "rules_reference.h"
 #include "support/position_helpers.h"
-#include "support/rules_reference.h"
 
 inline std::string rotated_sfen(const std::string& sfen) {
   setup_position(sfen);

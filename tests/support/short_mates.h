@@ -10,8 +10,8 @@
 
 #include <vector>
 
+#include "rules_reference.h"
 #include "support/position_helpers.h"
-#include "support/rules_reference.h"
 
 namespace short_mates {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "support/engine_process.h"
+#include "engine_process.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/engine_process.h"
+#include "engine_process.h"
 #include "support/problems.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "support/rules_reference.h"
+#include "rules_reference.h"
 
 #include <algorithm>
 #include <cctype>

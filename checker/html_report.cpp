@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
+#include "position/move_text.h"
 #include "position/types.h"
 #include "solve/driver.h"
 
@@ -14,14 +14,6 @@ bool stated_length(const std::string& known, int& length) {
   if (known.empty() || known.size() > 4 || known.find_first_not_of("0123456789") != std::string::npos) return false;
   length = std::atoi(known.c_str());
   return true;
-}
-
-// A square "5e" of a USI move: file 1..9 and rank 1..9.
-bool usi_square(const std::string& move, size_t at, int& file, int& rank) {
-  if (at + 1 >= move.size()) return false;
-  file = move[at] - '0';
-  rank = move[at + 1] - 'a' + 1;
-  return file >= 1 && file <= 9 && rank >= 1 && rank <= 9;
 }
 
 // JSON string with everything that could end a <script> element escaped.
@@ -292,37 +284,35 @@ std::string verdict_text(const CheckedProblem& c) {
 }
 
 bool play_usi_move(Diagram& d, const std::string& move) {
-  static constexpr char DROP_LETTERS[] = "PLNSGBR";
   const int side = d.side_to_move;
-  int to_file = 0, to_rank = 0;
-  if (move.size() == 4 && move[1] == '*') {
-    const char* at = move[0] == '\0' ? nullptr : std::strchr(DROP_LETTERS, move[0]);
-    if (at == nullptr || !usi_square(move, 2, to_file, to_rank)) return false;
-    const int piece = static_cast<int>(at - DROP_LETTERS) + PAWN;
-    int8_t& target = d.piece[to_rank - 1][9 - to_file];
+  // The diagram stands as the SFEN is written: the squares of an unrotated
+  // board, rank 1 on row 0 and file 9 in column 0.
+  MoveCode code = 0;
+  if (!parse_move_usi(move, side, false, code)) return false;
+  const int to = move_to(code);
+  const int to_row = 8 - to / 9, to_column = to % 9;
+  if (is_drop_from(move_from(code))) {
+    const int piece = move_from(code) - hand_square(side, 0);
+    int8_t& target = d.piece[to_row][to_column];
     if (target != EMPTY || d.hands[side][piece] <= 0) return false;
     --d.hands[side][piece];
     target = static_cast<int8_t>(piece);
-    d.colour[to_rank - 1][9 - to_file] = static_cast<int8_t>(side);
+    d.colour[to_row][to_column] = static_cast<int8_t>(side);
   } else {
-    int from_file = 0, from_rank = 0;
-    const bool promote = move.size() == 5 && move[4] == '+';
-    if ((move.size() != 4 && !promote) || !usi_square(move, 0, from_file, from_rank) ||
-        !usi_square(move, 2, to_file, to_rank)) {
-      return false;
-    }
-    int8_t& from = d.piece[from_rank - 1][9 - from_file];
-    int8_t& target = d.piece[to_rank - 1][9 - to_file];
-    const int8_t target_colour = d.colour[to_rank - 1][9 - to_file];
-    if (from <= EMPTY || from >= PIECE_CODES || d.colour[from_rank - 1][9 - from_file] != side) return false;
+    const int from_row = 8 - move_from(code) / 9, from_column = move_from(code) % 9;
+    const bool promote = move_promotes(code);
+    int8_t& from = d.piece[from_row][from_column];
+    int8_t& target = d.piece[to_row][to_column];
+    const int8_t target_colour = d.colour[to_row][to_column];
+    if (from <= EMPTY || from >= PIECE_CODES || d.colour[from_row][from_column] != side) return false;
     if (&from == &target || (target != EMPTY && (target_colour == side || target == KING))) return false;
     if (promote && promote_of[from] == from) return false;
     if (promote && (from >= TOKIN)) return false;
     if (target > EMPTY && target < PIECE_CODES) ++d.hands[side][demote_of[target]];
     target = static_cast<int8_t>(promote ? promote_of[from] : from);
-    d.colour[to_rank - 1][9 - to_file] = static_cast<int8_t>(side);
+    d.colour[to_row][to_column] = static_cast<int8_t>(side);
     from = EMPTY;
-    d.colour[from_rank - 1][9 - from_file] = 0;
+    d.colour[from_row][from_column] = 0;
   }
   d.side_to_move ^= 1;
   return true;

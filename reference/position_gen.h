@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-#include "support/rules_reference.h"
+#include "rules_reference.h"
 
 namespace position_gen {
 

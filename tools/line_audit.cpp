@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "rules_reference.h"
 #include "support/position_helpers.h"
-#include "support/rules_reference.h"
 #include "support/short_mates.h"
 #include "support/usi_moves.h"
 

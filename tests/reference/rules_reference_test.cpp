@@ -1,6 +1,6 @@
 // The test-only rules reference against positions whose moves are known by
 // hand, so that the generator cross-checks stand on a verified base.
-#include "support/rules_reference.h"
+#include "rules_reference.h"
 
 #include <gtest/gtest.h>
 

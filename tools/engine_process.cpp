@@ -1,4 +1,4 @@
-#include "support/engine_process.h"
+#include "engine_process.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "support/rules_reference.h"
+#include "rules_reference.h"
 
 namespace bounded_mate {
 

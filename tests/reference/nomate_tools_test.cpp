@@ -1,5 +1,5 @@
 // The measuring tools of the no-mate workload: the position generator and
-// the exhaustive check (bench/position_gen, bench/exhaustive_check).
+// the exhaustive check (reference/position_gen, reference/exhaustive_check).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,8 +8,8 @@
 
 #include "exhaustive_check.h"
 #include "position_gen.h"
+#include "rules_reference.h"
 #include "support/position_helpers.h"
-#include "support/rules_reference.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "bounded_mate.h"
+#include "rules_reference.h"
 #include "support/position_helpers.h"
-#include "support/rules_reference.h"
 #include "support/short_mates.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "bounded_mate.h"
+#include "rules_reference.h"
 #include "support/position_helpers.h"
-#include "support/rules_reference.h"
 #include "support/usi_moves.h"
 
 using rules_reference::Position;

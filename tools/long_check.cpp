@@ -28,9 +28,9 @@
 #include <vector>
 
 #include "problem_file.h"
-#include "support/engine_process.h"
+#include "engine_process.h"
+#include "rules_reference.h"
 #include "support/position_helpers.h"
-#include "support/rules_reference.h"
 #include "support/usi_moves.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "support/rules_reference.h"
+#include "rules_reference.h"
 
 namespace exhaustive_check {
 

@@ -1,7 +1,5 @@
 #include "bounded_mate.h"
 
-#include "support/position_helpers.h"
-
 namespace bounded_mate {
 
 using rules_reference::Position;

@@ -178,29 +178,6 @@ std::string reported_alternate_move(const std::string& engine_lines, int ply) {
   return engine_lines.substr(arrow + 4, end - arrow - 4);
 }
 
-// A USI move of `side` as a MoveCode of the board as the engine stores it
-// (0 when the text is no move).
-MoveCode usi_move_code(const std::string& text, int side) {
-  static constexpr char DROP_LETTERS[] = "PLNSGBR";
-  const auto square = [&](size_t at) {
-    if (at + 1 >= text.size()) return -1;
-    const int file = text[at] - '0', rank = text[at + 1] - 'a' + 1;
-    if (file < 1 || file > 9 || rank < 1 || rank > 9) return -1;
-    return board.flipped ? 9 * (rank - 1) + file - 1 : 9 * (9 - rank) + 9 - file;
-  };
-  const int to = square(2);
-  if (to < 0) return 0;
-  if (text.size() == 4 && text[1] == '*') {
-    const char* at = text[0] == '\0' ? nullptr : std::strchr(DROP_LETTERS, text[0]);
-    if (at == nullptr) return 0;
-    return static_cast<MoveCode>(hand_square(side, static_cast<int>(at - DROP_LETTERS) + PAWN) * 256 + to);
-  }
-  const int from = square(0);
-  const bool promote = text.size() == 5 && text[4] == '+';
-  if (from < 0 || (text.size() != 4 && !promote)) return 0;
-  return static_cast<MoveCode>(from * 256 + to + (promote ? PROMOTION_BIT : 0));
-}
-
 // Plays the answer from the problem's position, naming each move in both
 // Japanese notations with the board standing before it, and the reported
 // alternate move where it leaves the line.
@@ -217,7 +194,9 @@ void japanese_texts(const ProblemEntry& p, const Solved& s, const std::string& a
     const int16_t side = static_cast<int16_t>(i % 2);
     const MoveCode code = s.moves[i];
     if (i + 1 == checked.alternate_ply && !alternate_usi.empty()) {
-      const MoveCode alternate = usi_move_code(alternate_usi, side);
+      // 0, which names no move here, when the text is none.
+      MoveCode alternate = 0;
+      parse_move_usi(alternate_usi, side, board.flipped != 0, alternate);
       const std::string text = alternate != 0 ? japanese_move_text(alternate, previous_to, JAPANESE_PUBLISHED) : "";
       checked.alternate_move = text.empty() ? alternate_usi : japanese_side_mark(side) + text;
     }
