@@ -14,6 +14,9 @@
 #    code; tests/ may include everything. A quoted include is resolved as the
 #    compiler would (the including file's folder, then the folders the targets
 #    export), and a name found in two folders is a violation too.
+# 3. Within src/, a layer includes only itself and the layers below it
+#    (platform, position, movegen, search, solution, solve, usi), but for the
+#    few crossings named in LAYER_EXCEPTIONS.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -138,6 +141,24 @@ for p in sorted(files):
         elif t == "tests" and uses_framework(target):
             violations.append(f"{p}: includes {target}, which needs GoogleTest")
 print(f"includes: {includes} quoted includes in {len(files)} files")
+
+# 3. The engine's layers: a folder of src/ includes only its own and lower
+# ones. The generators' probes are the search's innermost step (the table,
+# the thread's search state, the defence rule); the Japanese move text reads
+# the pieces' directions from the step tables.
+LAYERS = ["platform", "position", "movegen", "search", "solution", "solve", "usi"]
+LAYER_EXCEPTIONS = {
+    ("movegen", "search/tt.h"), ("movegen", "search/thread_state.h"), ("movegen", "search/defence.h"),
+    ("position", "movegen/step_tables.h"),
+}
+for p in sorted(f for f in files if room(f) == "src" and f.count("/") == 2):
+    layer = p.split("/")[1]
+    if layer not in LAYERS:
+        continue
+    for name in QUOTED.findall(text[p]):
+        up = name.split("/", 1)[0]
+        if up in LAYERS and LAYERS.index(up) > LAYERS.index(layer) and (layer, name) not in LAYER_EXCEPTIONS:
+            violations.append(f"{p}: includes {name}, a higher layer than {layer}/")
 
 for v in violations:
     print("violation:", v)
