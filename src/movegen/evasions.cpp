@@ -4,6 +4,7 @@
 #include "movegen/attack.h"
 #include "movegen/generate.h"
 #include "movegen/step_tables.h"
+#include "position/rules.h"
 
 namespace {
 
@@ -97,7 +98,7 @@ void gen_drop_blocks() {
     // node saturated). A kind that is not held, not allowed, illegal or
     // already proved lost passes the square on to the next kind.
     for (int piece = PAWN; piece <= ROOK; ++piece) {
-      if (board.hands[OWNER_DEFENDER][piece] == 0 || !drop_allowed(sq, piece, OWNER_DEFENDER)) continue;
+      if (board.hands[OWNER_DEFENDER][piece] == 0 || !board_drop_allowed(OWNER_DEFENDER, piece, sq)) continue;
       if (probe_evasion(hand_square(OWNER_DEFENDER, piece), sq) == 1) break;
     }
   }

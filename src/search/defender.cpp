@@ -4,6 +4,7 @@
 #include "movegen/generate.h"
 #include "position/keys.h"
 #include "position/make_move.h"
+#include "position/rules.h"
 #include "search/defence.h"
 #include "search/node_search.h"
 #include "search/search_util.h"
@@ -32,14 +33,10 @@ bool similar_replies(const MoveEntry& p, const MoveEntry& best) {
   return board.pieces[p.to & 0x7F] == board.pieces[best.to & 0x7F];
 }
 
-// Whether the defender may drop `piece` on `sq` (empty, not stranded, and for
-// a pawn no second pawn in the column).
-bool defender_drop_allowed(int sq, int piece) { return drop_allowed(sq, piece, OWNER_DEFENDER) == 1; }
-
 // The next drop kind after `kind` that the defender can put on `sq`, or 0.
 int next_drop_kind(int sq, int kind) {
   for (int k = kind + 1; k <= ROOK; ++k)
-    if (board.hands[1][k] != 0 && defender_drop_allowed(sq, k)) return k;
+    if (board.hands[1][k] != 0 && board_drop_allowed(OWNER_DEFENDER, k, sq)) return k;
   return 0;
 }
 

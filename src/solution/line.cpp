@@ -2,6 +2,7 @@
 
 #include "movegen/generate.h"
 #include "position/make_move.h"
+#include "position/rules.h"
 
 MoveCode solution[LINE_ARRAY_SIZE];
 MoveCode stored_solution[LINE_ARRAY_SIZE];
@@ -38,7 +39,7 @@ bool table_move_valid(int side, MoveCode code) {
   }
   const int piece = from - HAND_SQUARE_BASE - 15 * side;
   if (piece < PAWN || piece > ROOK || (code & PROMOTION_BIT)) return false;
-  return board.hands[side][piece] > 0 && drop_allowed(to, piece, side) == 1;
+  return board.hands[side][piece] > 0 && board_drop_allowed(side, piece, to);
 }
 
 void line_make(int side, MoveCode code, int record) {

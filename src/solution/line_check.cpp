@@ -11,6 +11,7 @@
 #include "position/board.h"
 #include "position/make_move.h"
 #include "position/move_text.h"
+#include "position/rules.h"
 #include "solution/line.h"
 
 namespace {
@@ -68,7 +69,7 @@ void defender_moves(std::vector<Move>& moves) {
   for (int piece = PAWN; piece <= ROOK; ++piece) {
     if (board.hands[OWNER_DEFENDER][piece] <= 0) continue;
     for (int to = 0; to < SQUARES; ++to) {
-      if (drop_allowed(to, piece, OWNER_DEFENDER) != 1) continue;
+      if (!board_drop_allowed(OWNER_DEFENDER, piece, to)) continue;
       const Move m{static_cast<uint8_t>(hand_square(OWNER_DEFENDER, piece)), static_cast<uint8_t>(to)};
       if (leaves_king_safe(OWNER_DEFENDER, m)) moves.push_back(m);
     }
