@@ -8,32 +8,18 @@
 
 namespace {
 
-// The defender promotes on rows 0-2.
-constexpr int DEFENDER_ZONE_LAST = 26;
-
-bool promotable_kind(int piece) {
-  return piece == PAWN || piece == LANCE || piece == KNIGHT || piece == SILVER || piece == BISHOP ||
-         piece == ROOK;
-}
-
-// Whether a defender piece keeps a move when it stays unpromoted on `to`.
-bool may_stand_unpromoted(int piece, int to) {
-  if (piece == PAWN || piece == LANCE) return to > 8;
-  if (piece == KNIGHT) return to > 17;
-  return true;
-}
-
 // Probes the move of the piece on `from` to the square `to`. A promotable
 // move is tried promoting first; its plain twin only when the promotion was
 // refused (illegal, or its child already proved) and the piece may stand
 // there unpromoted.
 void probe_board_evasion(int from, int to) {
   const int piece = board.pieces[from];
-  if (!promotable_kind(piece) || (from > DEFENDER_ZONE_LAST && to > DEFENDER_ZONE_LAST)) {
+  if (!may_promote(OWNER_DEFENDER, piece, from, to)) {
     probe_evasion(from, to);
     return;
   }
-  if (probe_evasion(from, to | PROMOTION_BIT) == 0 && may_stand_unpromoted(piece, to)) probe_evasion(from, to);
+  if (probe_evasion(from, to | PROMOTION_BIT) == 0 && may_stand_unpromoted(OWNER_DEFENDER, piece, to))
+    probe_evasion(from, to);
 }
 
 }  // namespace
