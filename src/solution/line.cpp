@@ -16,16 +16,6 @@ uint16_t refine_node_factor;
 uint8_t after_mark;
 int32_t alternate_round;
 
-namespace {
-
-bool promotable(int side, int piece, int from, int to) {
-  if (!(piece == PAWN || piece == LANCE || piece == KNIGHT || piece == SILVER || piece == BISHOP || piece == ROOK))
-    return false;
-  return side == OWNER_ATTACKER ? (from >= 54 || to >= 54) : (from <= 26 || to <= 26);
-}
-
-}  // namespace
-
 bool table_move_valid(int side, MoveCode code) {
   if (code <= 0) return false;
   const int from = (code >> 8) & 0xFF;
@@ -34,7 +24,7 @@ bool table_move_valid(int side, MoveCode code) {
   if (from < SQUARES) {
     if (board.owners[from] != side) return false;
     if (board.owners[to] == side || board.pieces[to] == KING) return false;
-    if ((code & PROMOTION_BIT) && !promotable(side, board.pieces[from], from, to)) return false;
+    if ((code & PROMOTION_BIT) && !may_promote(side, board.pieces[from], from, to)) return false;
     return true;
   }
   const int piece = from - HAND_SQUARE_BASE - 15 * side;

@@ -23,14 +23,8 @@ bool king_safe(int side) {
   return square_attacked(board.piece_lists[side][0], side ^ 1) == 0;
 }
 
-// A pawn or lance on the last row, or a knight on the last two, could never
-// move again: such a move must promote.
-bool must_promote(int side, int piece, int to) {
-  const int rows_ahead = side == OWNER_ATTACKER ? 8 - to / 9 : to / 9;
-  if (piece == PAWN || piece == LANCE) return rows_ahead == 0;
-  return piece == KNIGHT && rows_ahead <= 1;
-}
-
+// A move that can be played here: valid, in the piece's reach, and promoting
+// where the piece unpromoted could never move again.
 bool move_playable(int side, MoveCode m) {
   if (!table_move_valid(side, m)) return false;
   const int from = move_from(m);
