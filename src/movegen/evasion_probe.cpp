@@ -87,7 +87,8 @@ int16_t estimate_dn() {
     if (hits == 0) ++free;
     if (board.owners[n] == OWNER_ATTACKER) continue;
     const ClassSets& sets = CLASS_SETS[CLASS_OF_OFFSET[n - king + 10]];
-    if ((hits & sets.checking) != 0 || (in_promotion_zone(OWNER_ATTACKER, n) && (hits & sets.promoting) != 0)) ++chances;
+    if ((hits & sets.checking) != 0 || (in_promotion_zone(OWNER_ATTACKER, n) && (hits & sets.promoting) != 0))
+      ++chances;
     if (board.pieces[n] == EMPTY && (held & sets.drops) != 0) ++chances;
   }
   const int dn = chances / 2 - free + 9;
