@@ -377,9 +377,7 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
       } else if (p.to & PROMOTION_BIT) {
         const int piece = board.pieces[p.from];
         const int dest = p.to & 0x7F;
-        const bool plain_legal = ((piece == PAWN || piece == LANCE) && dest > 8) ||
-                                 (piece == KNIGHT && dest > 17) || piece == SILVER || piece == BISHOP ||
-                                 piece == ROOK;
+        const bool plain_legal = promotable_kind(piece) && may_stand_unpromoted(OWNER_DEFENDER, piece, dest);
         if (plain_legal) {
           p.to = static_cast<uint8_t>(dest);
           p.pn = 0;
