@@ -166,6 +166,12 @@ Position after(const Position& pos, int side, MoveCode move) {
   return next;
 }
 
+bool promotion_allowed(int side, int piece, int from, int to) {
+  return promotable_kind(piece) && (in_zone(side, from) || in_zone(side, to));
+}
+
+bool keeps_a_move(int side, int piece, int sq) { return may_stand(side, piece, sq); }
+
 bool is_legal(const Position& pos, int side, MoveCode move) {
   if (move <= 0) return false;
   const int from = (move >> 8) & 0xFF, to = move & 0x7F;

@@ -47,6 +47,13 @@ int king_square(const Position& pos, int side);
 // Whether the side's king (if it has one) is attacked.
 bool in_check(const Position& pos, int side);
 
+// The promotion and stranding rules that is_legal applies, for any pair of
+// squares: whether a `piece` of `side` moving from `from` to `to` may
+// promote, and whether an unpromoted `piece` of `side` on `sq` still has a
+// move (a plain move or a drop onto a square where it has none is illegal).
+bool promotion_allowed(int side, int piece, int from, int to);
+bool keeps_a_move(int side, int piece, int sq);
+
 // Whether `move` is a legal move of `side`: a well-formed board move or drop
 // that leaves no piece without a further move, obeys the two-pawns rule,
 // captures no king and does not leave the mover's own king attacked.

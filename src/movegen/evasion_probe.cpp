@@ -10,6 +10,7 @@
 #include "position/make_move.h"
 #include "movegen/step_tables.h"
 #include "position/keys.h"
+#include "position/rules.h"
 #include "search/defence.h"
 #include "search/tt.h"
 
@@ -65,8 +66,6 @@ constexpr int8_t CLASS_OF_OFFSET[21] = {
     CLASS_S,  -1,      -1,       -1, -1, -1, -1, CLASS_BD, CLASS_B, CLASS_BD,  // +1 .. +10
 };
 
-constexpr int ATTACKER_ZONE_FIRST = 54;
-
 // Disproof estimate of a new child, on the board after the move: free squares
 // around the king make the child easier to disprove, the attacker's checking
 // chances next to it (half weight) harder.
@@ -88,7 +87,8 @@ int16_t estimate_dn() {
     if (hits == 0) ++free;
     if (board.owners[n] == OWNER_ATTACKER) continue;
     const ClassSets& sets = CLASS_SETS[CLASS_OF_OFFSET[n - king + 10]];
-    if ((hits & sets.checking) != 0 || (n >= ATTACKER_ZONE_FIRST && (hits & sets.promoting) != 0)) ++chances;
+    if ((hits & sets.checking) != 0 || (in_promotion_zone(OWNER_ATTACKER, n) && (hits & sets.promoting) != 0))
+      ++chances;
     if (board.pieces[n] == EMPTY && (held & sets.drops) != 0) ++chances;
   }
   const int dn = chances / 2 - free + 9;

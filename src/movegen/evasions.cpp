@@ -4,23 +4,9 @@
 #include "movegen/attack.h"
 #include "movegen/generate.h"
 #include "movegen/step_tables.h"
+#include "position/rules.h"
 
 namespace {
-
-// The defender promotes on rows 0-2.
-constexpr int DEFENDER_ZONE_LAST = 26;
-
-bool promotable_kind(int piece) {
-  return piece == PAWN || piece == LANCE || piece == KNIGHT || piece == SILVER || piece == BISHOP ||
-         piece == ROOK;
-}
-
-// Whether a defender piece keeps a move when it stays unpromoted on `to`.
-bool may_stand_unpromoted(int piece, int to) {
-  if (piece == PAWN || piece == LANCE) return to > 8;
-  if (piece == KNIGHT) return to > 17;
-  return true;
-}
 
 // Probes the move of the piece on `from` to the square `to`. A promotable
 // move is tried promoting first; its plain twin only when the promotion was
@@ -28,11 +14,12 @@ bool may_stand_unpromoted(int piece, int to) {
 // there unpromoted.
 void probe_board_evasion(int from, int to) {
   const int piece = board.pieces[from];
-  if (!promotable_kind(piece) || (from > DEFENDER_ZONE_LAST && to > DEFENDER_ZONE_LAST)) {
+  if (!may_promote(OWNER_DEFENDER, piece, from, to)) {
     probe_evasion(from, to);
     return;
   }
-  if (probe_evasion(from, to | PROMOTION_BIT) == 0 && may_stand_unpromoted(piece, to)) probe_evasion(from, to);
+  if (probe_evasion(from, to | PROMOTION_BIT) == 0 && may_stand_unpromoted(OWNER_DEFENDER, piece, to))
+    probe_evasion(from, to);
 }
 
 }  // namespace
@@ -97,7 +84,7 @@ void gen_drop_blocks() {
     // node saturated). A kind that is not held, not allowed, illegal or
     // already proved lost passes the square on to the next kind.
     for (int piece = PAWN; piece <= ROOK; ++piece) {
-      if (board.hands[OWNER_DEFENDER][piece] == 0 || !drop_allowed(sq, piece, OWNER_DEFENDER)) continue;
+      if (board.hands[OWNER_DEFENDER][piece] == 0 || !board_drop_allowed(OWNER_DEFENDER, piece, sq)) continue;
       if (probe_evasion(hand_square(OWNER_DEFENDER, piece), sq) == 1) break;
     }
   }

@@ -2,6 +2,7 @@
 
 #include "movegen/attack.h"
 #include "movegen/step_tables.h"
+#include "position/rules.h"
 
 
 
@@ -65,20 +66,6 @@ bool meets_rule(DestinationRule rule, int to, int king) {
   }
 }
 
-bool in_zone(int side, int sq) { return side == OWNER_ATTACKER ? sq >= 54 : sq <= 26; }
-
-bool promotable_kind(int piece) {
-  return piece == PAWN || piece == LANCE || piece == KNIGHT || piece == SILVER || piece == BISHOP ||
-         piece == ROOK;
-}
-
-// Whether the piece may stay unpromoted on `to` (it must keep a move).
-bool may_stand_unpromoted(int side, int piece, int to) {
-  if (piece == PAWN || piece == LANCE) return side == OWNER_ATTACKER ? to < 72 : to > 8;
-  if (piece == KNIGHT) return side == OWNER_ATTACKER ? to < 63 : to > 17;
-  return true;
-}
-
 void gen_attacker_moves() {
   if (trial_drop_piece != 0) find_hint_moves();
   for (int slot = board.last_slot[0]; slot >= 1; --slot) gen_piece_checks(board.piece_lists[0][slot]);
@@ -140,7 +127,6 @@ void gen_piece_checks(int from) {
   if (rule == RULE_NONE) return;
 
   const int kind = movement_kind[mover][piece];
-  const bool can_promote = promotable_kind(piece);
   int to = next_along[kind][from][from];
   while (to != from) {
     const int next = board.owners[to] == OWNER_NONE ? next_along[kind][from][to] : next_ray[kind][from][to];
@@ -149,7 +135,7 @@ void gen_piece_checks(int from) {
       bool mirrored = search_modes.symmetric_root == 1 && board.ply == 0 &&
                       (col_of(to) <= 3 || (col_of(to) == 4 && col_of(from) < 4));
       if (!mirrored) {
-        if (!can_promote || !(in_zone(mover, from) || in_zone(mover, to))) {
+        if (!may_promote(mover, piece, from, to)) {
           probe_check(from, to);
         } else {
           promo_flagged = 0;
@@ -157,8 +143,8 @@ void gen_piece_checks(int from) {
           // A pawn, bishop or rook gains nothing by staying unpromoted unless
           // its promotion was refused or led to a pawn-drop mate.
           if (may_stand_unpromoted(mover, piece, to) &&
-              (board.attacker_has_king == 1 || promo_flagged == 1 || listed == 0 || piece == LANCE ||
-               piece == KNIGHT || piece == SILVER))
+              (board.attacker_has_king == 1 || promo_flagged == 1 || listed == 0 ||
+               !promotion_keeps_every_move(piece)))
             probe_check(from, to);
         }
       }
@@ -176,19 +162,9 @@ void gen_drop_checks(int piece) {
   while (sq != king) {
     const int next = board.owners[sq] == OWNER_NONE ? next_along[kind][king][sq] : next_ray[kind][king][sq];
     bool mirrored = search_modes.symmetric_root == 1 && board.ply <= 0 && col_of(sq) <= 3;
-    if (!mirrored && drop_allowed(sq, piece, mover)) probe_check(hand_square(0, piece), sq);
+    if (!mirrored && board_drop_allowed(mover, piece, sq)) probe_check(hand_square(0, piece), sq);
     sq = next;
   }
-}
-
-int drop_allowed(int sq, int piece, int side) {
-  if (board.pieces[sq] != EMPTY) return 0;
-  const int row = sq / 9;
-  const int last_row = side == OWNER_ATTACKER ? 8 : 0;
-  if (piece == PAWN && (row == last_row || board.pawn_columns[side][col_of(sq)] != 0)) return 0;
-  if (piece == LANCE && row == last_row) return 0;
-  if (piece == KNIGHT && (side == OWNER_ATTACKER ? row >= 7 : row <= 1)) return 0;
-  return 1;
 }
 
 int push_entry(int from, int to, int16_t length) {

@@ -38,10 +38,6 @@ void gen_blocks_and_captures(int from);
 void gen_king_escapes();
 void gen_drop_blocks();
 
-// Whether `side` may drop `piece` on the empty square `sq` (occupancy, last
-// rows, two pawns in a column); a mate by pawn drop is the search's concern.
-int drop_allowed(int sq, int piece, int side);
-
 // Completes cur_entry with the move and the child_* outputs and appends it.
 // Returns 0 (and sets gen_overflow) when the storage is full.
 int push_entry(int from, int to, int16_t length);

@@ -4,6 +4,7 @@
 
 #include "movegen/step_tables.h"
 #include "position/board.h"
+#include "position/rules.h"
 
 namespace {
 
@@ -161,8 +162,6 @@ constexpr bool STRAIGHT_WORD[PIECE_CODES] = {false, false, false, false, true, t
 int row_of(int sq) { return sq / 9; }
 int col_of(int sq) { return sq % 9; }
 
-bool in_promotion_zone(int owner, int sq) { return owner == OWNER_ATTACKER ? row_of(sq) >= 6 : row_of(sq) <= 2; }
-
 // Other pieces of `owner` of code `piece` that reach `to`, `from` excluded.
 int other_reachers(int owner, int piece, int from, int to, int* squares) {
   int count = 0;
@@ -257,8 +256,7 @@ std::string japanese_move_text(MoveCode code, int previous_to, JapaneseStyle sty
   if (style == JAPANESE_PUBLISHED) text += relative_words(owner, piece, from, to);
   if (move_promotes(code)) {
     text += "成";
-  } else if (piece != GOLD && piece != KING && piece < TOKIN &&
-             (in_promotion_zone(owner, from) || in_promotion_zone(owner, to))) {
+  } else if (may_promote(owner, piece, from, to)) {
     text += "不成";
   }
   if (style == JAPANESE_KIF) {

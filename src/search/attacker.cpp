@@ -5,6 +5,7 @@
 #include "movegen/generate.h"
 #include "position/keys.h"
 #include "position/make_move.h"
+#include "position/rules.h"
 #include "search/node_search.h"
 #include "search/search_util.h"
 #include "search/tt.h"
@@ -249,7 +250,7 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
     // once more without promoting.
     const int moved = board.pieces[best.from < SQUARES ? best.from : 0];
     const bool promoted = best.from < SQUARES && (best.to & PROMOTION_BIT) != 0;
-    if (promoted && (moved == ROOK || moved == BISHOP || (moved == PAWN && (best.to & 0x7F) < 72)) &&
+    if (promoted && promotion_keeps_every_move(moved) && may_stand_unpromoted(OWNER_ATTACKER, moved, best.to & 0x7F) &&
         (child_hand & TT_PAWN_DROP_MATE) && board.attacker_has_king == 0 && best.pn >= th) {
       best.to &= 0x7F;
       make_move(0, entry_move(best), captured_piece, captured_owner);

@@ -4,6 +4,7 @@
 #include "movegen/generate.h"
 #include "position/keys.h"
 #include "position/make_move.h"
+#include "position/rules.h"
 #include "search/defence.h"
 #include "search/node_search.h"
 #include "search/search_util.h"
@@ -32,14 +33,10 @@ bool similar_replies(const MoveEntry& p, const MoveEntry& best) {
   return board.pieces[p.to & 0x7F] == board.pieces[best.to & 0x7F];
 }
 
-// Whether the defender may drop `piece` on `sq` (empty, not stranded, and for
-// a pawn no second pawn in the column).
-bool defender_drop_allowed(int sq, int piece) { return drop_allowed(sq, piece, OWNER_DEFENDER) == 1; }
-
 // The next drop kind after `kind` that the defender can put on `sq`, or 0.
 int next_drop_kind(int sq, int kind) {
   for (int k = kind + 1; k <= ROOK; ++k)
-    if (board.hands[1][k] != 0 && defender_drop_allowed(sq, k)) return k;
+    if (board.hands[1][k] != 0 && board_drop_allowed(OWNER_DEFENDER, k, sq)) return k;
   return 0;
 }
 
@@ -379,9 +376,7 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
       } else if (p.to & PROMOTION_BIT) {
         const int piece = board.pieces[p.from];
         const int dest = p.to & 0x7F;
-        const bool plain_legal = ((piece == PAWN || piece == LANCE) && dest > 8) ||
-                                 (piece == KNIGHT && dest > 17) || piece == SILVER || piece == BISHOP ||
-                                 piece == ROOK;
+        const bool plain_legal = promotable_kind(piece) && may_stand_unpromoted(OWNER_DEFENDER, piece, dest);
         if (plain_legal) {
           p.to = static_cast<uint8_t>(dest);
           p.pn = 0;

@@ -2,6 +2,7 @@
 
 #include "movegen/generate.h"
 #include "position/make_move.h"
+#include "position/rules.h"
 
 MoveCode solution[LINE_ARRAY_SIZE];
 MoveCode stored_solution[LINE_ARRAY_SIZE];
@@ -14,16 +15,6 @@ uint32_t repair_limit;
 uint16_t refine_node_factor;
 int32_t alternate_round;
 
-namespace {
-
-bool promotable(int side, int piece, int from, int to) {
-  if (!(piece == PAWN || piece == LANCE || piece == KNIGHT || piece == SILVER || piece == BISHOP || piece == ROOK))
-    return false;
-  return side == OWNER_ATTACKER ? (from >= 54 || to >= 54) : (from <= 26 || to <= 26);
-}
-
-}  // namespace
-
 bool table_move_valid(int side, MoveCode code) {
   if (code <= 0) return false;
   const int from = (code >> 8) & 0xFF;
@@ -32,12 +23,12 @@ bool table_move_valid(int side, MoveCode code) {
   if (from < SQUARES) {
     if (board.owners[from] != side) return false;
     if (board.owners[to] == side || board.pieces[to] == KING) return false;
-    if ((code & PROMOTION_BIT) && !promotable(side, board.pieces[from], from, to)) return false;
+    if ((code & PROMOTION_BIT) && !may_promote(side, board.pieces[from], from, to)) return false;
     return true;
   }
   const int piece = from - HAND_SQUARE_BASE - 15 * side;
   if (piece < PAWN || piece > ROOK || (code & PROMOTION_BIT)) return false;
-  return board.hands[side][piece] > 0 && drop_allowed(to, piece, side) == 1;
+  return board.hands[side][piece] > 0 && board_drop_allowed(side, piece, to);
 }
 
 void line_make(int side, MoveCode code, int record) {

@@ -11,6 +11,7 @@
 #include "position/board.h"
 #include "position/make_move.h"
 #include "position/move_text.h"
+#include "position/rules.h"
 #include "solution/line.h"
 
 namespace {
@@ -22,14 +23,8 @@ bool king_safe(int side) {
   return square_attacked(board.piece_lists[side][0], side ^ 1) == 0;
 }
 
-// A pawn or lance on the last row, or a knight on the last two, could never
-// move again: such a move must promote.
-bool must_promote(int side, int piece, int to) {
-  const int rows_ahead = side == OWNER_ATTACKER ? 8 - to / 9 : to / 9;
-  if (piece == PAWN || piece == LANCE) return rows_ahead == 0;
-  return piece == KNIGHT && rows_ahead <= 1;
-}
-
+// A move that can be played here: valid, in the piece's reach, and promoting
+// where the piece unpromoted could never move again.
 bool move_playable(int side, MoveCode m) {
   if (!table_move_valid(side, m)) return false;
   const int from = move_from(m);
@@ -68,7 +63,7 @@ void defender_moves(std::vector<Move>& moves) {
   for (int piece = PAWN; piece <= ROOK; ++piece) {
     if (board.hands[OWNER_DEFENDER][piece] <= 0) continue;
     for (int to = 0; to < SQUARES; ++to) {
-      if (drop_allowed(to, piece, OWNER_DEFENDER) != 1) continue;
+      if (!board_drop_allowed(OWNER_DEFENDER, piece, to)) continue;
       const Move m{static_cast<uint8_t>(hand_square(OWNER_DEFENDER, piece)), static_cast<uint8_t>(to)};
       if (leaves_king_safe(OWNER_DEFENDER, m)) moves.push_back(m);
     }

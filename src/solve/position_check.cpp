@@ -3,21 +3,12 @@
 #include "movegen/attack.h"
 #include "movegen/step_tables.h"
 #include "position/board.h"
+#include "position/rules.h"
 
 namespace {
 
 // Pieces of each base kind in one shogi set (index = piece code 1..7, 14).
 constexpr int SET_COUNT[PIECE_CODES] = {0, 18, 4, 4, 4, 4, 2, 2, 0, 0, 0, 0, 0, 0, 2};
-
-// A piece that could never move again cannot have got where it stands: an
-// unpromoted pawn or lance on its owner's last row, a knight on its last two.
-// The attacker moves towards row 8, the defender towards row 0.
-bool stands_dead(int piece, int owner, int sq) {
-  const int rows_ahead = owner == OWNER_ATTACKER ? 8 - sq / 9 : sq / 9;
-  if (piece == PAWN || piece == LANCE) return rows_ahead == 0;
-  if (piece == KNIGHT) return rows_ahead <= 1;
-  return false;
-}
 
 }  // namespace
 
@@ -34,7 +25,8 @@ bool position_is_solvable() {
       continue;
     }
     if (piece < 0 || piece >= PIECE_CODES || owner > OWNER_DEFENDER) return false;
-    if (stands_dead(piece, owner, sq)) return false;
+    // A piece that could never move again cannot have got where it stands.
+    if (!may_stand_unpromoted(owner, piece, sq)) return false;
     if (piece == PAWN && ++pawns_in_column[owner][sq % 9] > 1) return false;  // two pawns on a file
     if (piece == KING) {
       ++kings[owner];
