@@ -78,8 +78,11 @@ void run_job(const HelperJob& job, int index) {
 void helper_main(Helper* self) {
   search_helper = 1;
   helper_live_nodes = &self->live_nodes;
-  uint64_t seen = 0;
   std::unique_lock<std::mutex> lock(pool_mutex);
+  // A helper made after earlier jobs waits for the next one: the last job
+  // has ended, and running it again would search tables that the main
+  // thread may be replacing.
+  uint64_t seen = job_generation;
   while (true) {
     pool_wake.wait(lock, [&] { return helpers_quit || job_generation != seen; });
     if (helpers_quit) return;
