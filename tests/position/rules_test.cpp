@@ -9,29 +9,11 @@
 
 #include "position/keys.h"
 #include "rules_reference.h"
+#include "support/reference_positions.h"
 
 namespace {
 
 using rules_reference::Position;
-
-Position empty_position() {
-  Position pos;
-  std::memset(pos.pieces, EMPTY, sizeof pos.pieces);
-  std::memset(pos.owners, OWNER_NONE, sizeof pos.owners);
-  std::memset(pos.hands, 0, sizeof pos.hands);
-  return pos;
-}
-
-void put(Position& pos, int sq, int owner, int piece) {
-  pos.pieces[sq] = static_cast<int8_t>(piece);
-  pos.owners[sq] = static_cast<uint8_t>(owner);
-}
-
-MoveCode board_move(int from, int to, bool promote) {
-  return static_cast<MoveCode>(from * 256 + (to | (promote ? PROMOTION_BIT : 0)));
-}
-
-MoveCode drop_move(int side, int piece, int sq) { return static_cast<MoveCode>(hand_square(side, piece) * 256 + sq); }
 
 // Copies a reference position onto the global board, derived state and all.
 void load_board(const Position& pos) {
@@ -105,7 +87,7 @@ TEST(Rules, PromotionAndStrandingAgreeWithTheLegalMoves) {
   for (int side = 0; side < 2; ++side)
     for (int piece = PAWN; piece < PIECE_CODES; ++piece)
       for (int from = 0; from < SQUARES; ++from) {
-        Position pos = empty_position();
+        Position pos = empty_reference_position();
         put(pos, from, side, piece);
         for (int to = 0; to < SQUARES; ++to) {
           if (!rules_reference::piece_reaches(pos, from, to)) continue;
@@ -131,7 +113,7 @@ TEST(Rules, PromotionKeepsEveryMoveOfPawnBishopAndRookOnly) {
     bool keeps = true;
     for (int side = 0; side < 2; ++side)
       for (int from = 0; from < SQUARES; ++from) {
-        Position plain = empty_position(), promoted = empty_position();
+        Position plain = empty_reference_position(), promoted = empty_reference_position();
         put(plain, from, side, piece);
         put(promoted, from, side, promote_of[piece]);
         for (int to = 0; to < SQUARES; ++to)
@@ -156,7 +138,7 @@ TEST(Rules, DropsOverEverySideKindSquareAndColumn) {
           for (const int shift : {-1, 1}) {
             const int row = sq / 9, col = sq % 9;
             const int other_row = (row + shift + 9) % 9;
-            Position pos = empty_position();
+            Position pos = empty_reference_position();
             pos.hands[side][piece] = 1;
             switch (state) {
               case OWN_PAWN: put(pos, 9 * other_row + col, side, PAWN); break;
@@ -187,7 +169,7 @@ TEST(Rules, NoDropOntoAnOccupiedSquare) {
     for (int piece = PAWN; piece <= ROOK; ++piece)
       for (int sq = 0; sq < SQUARES; ++sq)
         for (const int owner : {side, side ^ 1}) {
-          Position pos = empty_position();
+          Position pos = empty_reference_position();
           pos.hands[side][piece] = 1;
           put(pos, sq, owner, GOLD);
           ASSERT_FALSE(rules_reference::is_legal(pos, side, drop_move(side, piece, sq)));

@@ -1,6 +1,7 @@
 // The test-only rules reference against positions whose moves are known by
 // hand, so that the generator cross-checks stand on a verified base.
 #include "rules_reference.h"
+#include "support/reference_positions.h"
 
 #include <gtest/gtest.h>
 
@@ -14,23 +15,6 @@ namespace {
 
 using rules_reference::Position;
 
-Position empty_position() {
-  Position pos;
-  std::memset(pos.pieces, EMPTY, sizeof pos.pieces);
-  std::memset(pos.owners, OWNER_NONE, sizeof pos.owners);
-  std::memset(pos.hands, 0, sizeof pos.hands);
-  return pos;
-}
-
-void put(Position& pos, int sq, int owner, int piece) {
-  pos.pieces[sq] = static_cast<int8_t>(piece);
-  pos.owners[sq] = static_cast<uint8_t>(owner);
-}
-
-MoveCode board_move(int from, int to, bool promote = false) {
-  return static_cast<MoveCode>(from * 256 + (to | (promote ? PROMOTION_BIT : 0)));
-}
-MoveCode drop(int owner, int piece, int to) { return static_cast<MoveCode>(hand_square(owner, piece) * 256 + to); }
 
 std::vector<MoveCode> moves_from(const Position& pos, int side, int from) {
   std::vector<MoveCode> out;
@@ -53,16 +37,16 @@ long perft(const Position& pos, int side, int depth) {
 }
 
 TEST(RulesReference, KingStepsCountTheSquaresOnTheBoardAndSafe) {
-  Position pos = empty_position();
+  Position pos = empty_reference_position();
   put(pos, 0, 0, KING);
   EXPECT_EQ(sorted(rules_reference::legal_moves(pos, 0)),
             sorted({board_move(0, 1), board_move(0, 9), board_move(0, 10)}));
 
-  Position far_corner = empty_position();
+  Position far_corner = empty_reference_position();
   put(far_corner, 80, 1, KING);
   EXPECT_EQ(rules_reference::legal_moves(far_corner, 1).size(), 3u);
 
-  Position centre = empty_position();
+  Position centre = empty_reference_position();
   put(centre, 40, 0, KING);
   EXPECT_EQ(rules_reference::legal_moves(centre, 0).size(), 8u);
 
@@ -70,7 +54,7 @@ TEST(RulesReference, KingStepsCountTheSquaresOnTheBoardAndSafe) {
   put(pos, 17, 1, ROOK);
   EXPECT_EQ(rules_reference::legal_moves(pos, 0), std::vector<MoveCode>{board_move(0, 1)});
   // Stepping along the checking line away from the rook stays in check.
-  Position line = empty_position();
+  Position line = empty_reference_position();
   put(line, 40, 1, KING);
   put(line, 36, 0, ROOK);
   const std::vector<MoveCode> king_moves = rules_reference::legal_moves(line, 1);
@@ -80,7 +64,7 @@ TEST(RulesReference, KingStepsCountTheSquaresOnTheBoardAndSafe) {
 }
 
 TEST(RulesReference, PawnDropsKeepTheTwoPawnsRuleAndTheLastRow) {
-  Position pos = empty_position();
+  Position pos = empty_reference_position();
   put(pos, 4, 0, PAWN);    // unpromoted pawn in column 4
   put(pos, 2, 0, TOKIN);   // a tokin does not close column 2
   put(pos, 60, 1, PAWN);   // the other side's pawn does not close column 6
@@ -95,38 +79,38 @@ TEST(RulesReference, PawnDropsKeepTheTwoPawnsRuleAndTheLastRow) {
   }
   // Rows 0..7 of eight columns, less the tokin's and the defender pawn's squares.
   EXPECT_EQ(drops, 8 * 8 - 2);
-  EXPECT_FALSE(rules_reference::is_legal(pos, 0, drop(0, PAWN, 13)));
-  EXPECT_FALSE(rules_reference::is_legal(pos, 0, drop(0, PAWN, 72)));
-  EXPECT_TRUE(rules_reference::is_legal(pos, 0, drop(0, PAWN, 69)));
+  EXPECT_FALSE(rules_reference::is_legal(pos, 0, drop_move(0, PAWN, 13)));
+  EXPECT_FALSE(rules_reference::is_legal(pos, 0, drop_move(0, PAWN, 72)));
+  EXPECT_TRUE(rules_reference::is_legal(pos, 0, drop_move(0, PAWN, 69)));
 
   // Owner 1 may not drop a pawn on row 0.
-  Position other = empty_position();
+  Position other = empty_reference_position();
   other.hands[1][PAWN] = 1;
   EXPECT_EQ(rules_reference::legal_moves(other, 1).size(), 72u);
-  EXPECT_FALSE(rules_reference::is_legal(other, 1, drop(1, PAWN, 3)));
-  EXPECT_TRUE(rules_reference::is_legal(other, 1, drop(1, PAWN, 12)));
+  EXPECT_FALSE(rules_reference::is_legal(other, 1, drop_move(1, PAWN, 3)));
+  EXPECT_TRUE(rules_reference::is_legal(other, 1, drop_move(1, PAWN, 12)));
 }
 
 TEST(RulesReference, LanceAndKnightDropsNeedRowsAhead) {
-  Position pos = empty_position();
+  Position pos = empty_reference_position();
   pos.hands[0][LANCE] = 1;
   EXPECT_EQ(rules_reference::legal_moves(pos, 0).size(), 72u);
   pos.hands[0][LANCE] = 0;
   pos.hands[0][KNIGHT] = 2;
   EXPECT_EQ(rules_reference::legal_moves(pos, 0).size(), 63u);
-  EXPECT_FALSE(rules_reference::is_legal(pos, 0, drop(0, KNIGHT, 63)));
-  EXPECT_TRUE(rules_reference::is_legal(pos, 0, drop(0, KNIGHT, 62)));
+  EXPECT_FALSE(rules_reference::is_legal(pos, 0, drop_move(0, KNIGHT, 63)));
+  EXPECT_TRUE(rules_reference::is_legal(pos, 0, drop_move(0, KNIGHT, 62)));
 
-  Position other = empty_position();
+  Position other = empty_reference_position();
   other.hands[1][KNIGHT] = 1;
   EXPECT_EQ(rules_reference::legal_moves(other, 1).size(), 63u);
-  EXPECT_FALSE(rules_reference::is_legal(other, 1, drop(1, KNIGHT, 17)));
-  EXPECT_TRUE(rules_reference::is_legal(other, 1, drop(1, KNIGHT, 18)));
+  EXPECT_FALSE(rules_reference::is_legal(other, 1, drop_move(1, KNIGHT, 17)));
+  EXPECT_TRUE(rules_reference::is_legal(other, 1, drop_move(1, KNIGHT, 18)));
   // A hand square of the other owner is no drop of this side.
-  EXPECT_FALSE(rules_reference::is_legal(other, 0, drop(1, KNIGHT, 40)));
+  EXPECT_FALSE(rules_reference::is_legal(other, 0, drop_move(1, KNIGHT, 40)));
   // Nothing is dropped on an occupied square.
   put(other, 40, 0, PAWN);
-  EXPECT_FALSE(rules_reference::is_legal(other, 1, drop(1, KNIGHT, 40)));
+  EXPECT_FALSE(rules_reference::is_legal(other, 1, drop_move(1, KNIGHT, 40)));
 }
 
 TEST(RulesReference, PromotionWhereAllowedAndForcedWhereThePieceWouldBeDead) {
@@ -171,19 +155,19 @@ TEST(RulesReference, PromotionWhereAllowedAndForcedWhereThePieceWouldBeDead) {
         board_move(13, 21), board_move(13, 22), board_move(13, 23)}},
   };
   for (const Case& c : cases) {
-    Position pos = empty_position();
+    Position pos = empty_reference_position();
     put(pos, c.from, c.owner, c.piece);
     EXPECT_EQ(moves_from(pos, c.owner, c.from), sorted(c.expected))
         << "owner " << c.owner << " piece " << c.piece << " from " << c.from;
   }
 
   // A bishop leaving the zone may promote, one staying outside may not.
-  Position pos = empty_position();
+  Position pos = empty_reference_position();
   put(pos, 56, 0, BISHOP);
   EXPECT_TRUE(rules_reference::is_legal(pos, 0, board_move(56, 40, true)));
   EXPECT_TRUE(rules_reference::is_legal(pos, 0, board_move(56, 40)));
   // From square 36: eight squares, three of them (56, 66, 76) in the zone.
-  Position low = empty_position();
+  Position low = empty_reference_position();
   put(low, 36, 0, BISHOP);
   EXPECT_FALSE(rules_reference::is_legal(low, 0, board_move(36, 28, true)));
   EXPECT_TRUE(rules_reference::is_legal(low, 0, board_move(36, 56, true)));
@@ -191,7 +175,7 @@ TEST(RulesReference, PromotionWhereAllowedAndForcedWhereThePieceWouldBeDead) {
 }
 
 TEST(RulesReference, PinnedPieceMovesOnlyAlongThePin) {
-  Position pos = empty_position();
+  Position pos = empty_reference_position();
   put(pos, 76, 1, KING);
   put(pos, 67, 1, GOLD);
   put(pos, 40, 0, ROOK);
@@ -206,7 +190,7 @@ TEST(RulesReference, PinnedPieceMovesOnlyAlongThePin) {
 }
 
 TEST(RulesReference, EvasionsOfASlidingCheck) {
-  Position pos = empty_position();
+  Position pos = empty_reference_position();
   put(pos, 76, 1, KING);
   put(pos, 40, 0, ROOK);
   pos.hands[1][GOLD] = 1;
@@ -214,8 +198,8 @@ TEST(RulesReference, EvasionsOfASlidingCheck) {
   EXPECT_FALSE(rules_reference::in_check(pos, 0));  // no king, never in check
   // Four king steps off the column and a gold dropped on 49, 58 or 67.
   EXPECT_EQ(rules_reference::legal_moves(pos, 1),
-            sorted({board_move(76, 66), board_move(76, 68), board_move(76, 75), board_move(76, 77), drop(1, GOLD, 49),
-                    drop(1, GOLD, 58), drop(1, GOLD, 67)}));
+            sorted({board_move(76, 66), board_move(76, 68), board_move(76, 75), board_move(76, 77), drop_move(1, GOLD, 49),
+                    drop_move(1, GOLD, 58), drop_move(1, GOLD, 67)}));
   // A capture of the rook by a defender piece is an evasion too, one that
   // leaves the king in another line's check is not.
   put(pos, 36, 1, ROOK);
@@ -228,7 +212,7 @@ TEST(RulesReference, EvasionsOfASlidingCheck) {
 }
 
 TEST(RulesReference, ChecksDirectDiscoveredAndByDrops) {
-  Position pos = empty_position();
+  Position pos = empty_reference_position();
   put(pos, 76, 1, KING);
   put(pos, 4, 0, ROOK);
   put(pos, 31, 0, SILVER);
@@ -238,15 +222,15 @@ TEST(RulesReference, ChecksDirectDiscoveredAndByDrops) {
             sorted({board_move(31, 21), board_move(31, 23), board_move(31, 39), board_move(31, 41)}));
   EXPECT_FALSE(rules_reference::gives_check(pos, 0, board_move(31, 40)));
 
-  Position drops = empty_position();
+  Position drops = empty_reference_position();
   put(drops, 76, 1, KING);
   drops.hands[0][KNIGHT] = 1;
   drops.hands[0][PAWN] = 1;
   EXPECT_EQ(rules_reference::legal_checks(drops, 0),
-            sorted({drop(0, PAWN, 67), drop(0, KNIGHT, 57), drop(0, KNIGHT, 59)}));
+            sorted({drop_move(0, PAWN, 67), drop_move(0, KNIGHT, 57), drop_move(0, KNIGHT, 59)}));
 
   // A check that leaves the checker's own king attacked is not legal.
-  Position own_king = empty_position();
+  Position own_king = empty_reference_position();
   put(own_king, 76, 1, KING);
   put(own_king, 0, 0, KING);
   put(own_king, 9, 0, GOLD);
@@ -260,7 +244,7 @@ TEST(RulesReference, ChecksDirectDiscoveredAndByDrops) {
 }
 
 TEST(RulesReference, CapturesFillTheHandWithTheUnpromotedKindAndKingsAreNeverTaken) {
-  Position pos = empty_position();
+  Position pos = empty_reference_position();
   put(pos, 40, 0, ROOK);
   put(pos, 44, 1, DRAGON);
   put(pos, 76, 1, KING);
