@@ -21,6 +21,11 @@ namespace {
 
 struct Helper {
   int index = 1;  // 1 for the first helper
+  // The job current when the helper was made, which has ended: the helper
+  // waits for the next one. Taken by the thread that makes the helper, so
+  // that a job started before the new thread runs is still its own, and an
+  // ended one is never run again over tables being replaced.
+  uint64_t first_seen = 0;
   std::thread thread;
   // Nodes of the job in progress, published at each node entry.
   alignas(64) std::atomic<uint32_t> live_nodes{0};
@@ -78,11 +83,8 @@ void run_job(const HelperJob& job, int index) {
 void helper_main(Helper* self) {
   search_helper = 1;
   helper_live_nodes = &self->live_nodes;
+  uint64_t seen = self->first_seen;
   std::unique_lock<std::mutex> lock(pool_mutex);
-  // A helper made after earlier jobs waits for the next one: the last job
-  // has ended, and running it again would search tables that the main
-  // thread may be replacing.
-  uint64_t seen = job_generation;
   while (true) {
     pool_wake.wait(lock, [&] { return helpers_quit || job_generation != seen; });
     if (helpers_quit) return;
@@ -113,6 +115,7 @@ void search_threads_configure(int threads) {
   for (int i = 1; i < threads; ++i) {
     auto helper = std::make_unique<Helper>();
     helper->index = i;
+    helper->first_seen = job_generation;
     Helper* raw = helper.get();
     try {
       helper->thread = std::thread(helper_main, raw);
