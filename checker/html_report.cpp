@@ -59,6 +59,12 @@ const char* verdict_class(Verdict v) {
       return "shorter";
     case Verdict::ALTERNATE_OPEN:
       return "open";
+    case Verdict::INVALID:
+      return "invalid";
+    case Verdict::PIECES_LEFT:
+      return "left";
+    case Verdict::LINE_WRONG:
+      return "wrong";
   }
   return "";
 }
@@ -79,9 +85,27 @@ std::string verdict_label(const CheckedProblem& c) {
     case Verdict::SHORTER:
       return "shorter than stated";
     case Verdict::ALTERNATE_OPEN:
-      return "mate; alternate search timed out";
+      return "undecided";
+    case Verdict::INVALID:
+      return "invalid position";
+    case Verdict::PIECES_LEFT:
+      return "pieces left";
+    case Verdict::LINE_WRONG:
+      return "stated line wrong at ply " + std::to_string(c.verdict_ply);
   }
   return "";
+}
+
+// A finding in a composer's words.
+std::string finding_words(const FindingText& f) {
+  if (f.kind == "alternate") return "alternate solution (余詰): " + f.move;
+  if (f.kind == "twin") return "note: " + f.move + " also mates, promoted or not (成生非限定)";
+  if (f.kind == "last-move") return "note: " + f.move + " also mates at the last move (最終手余詰)";
+  if (f.kind == "detour")
+    return "note: " + f.move + " mates by a detour that rejoins the line at ply " + std::to_string(f.rejoin_ply) +
+           " (迂回)";
+  if (f.kind == "equal") return "blemish: " + f.move + " holds out as long, nothing left in hand (変同)";
+  return f.usi_line.size() > 1 ? "longer defence (変長): " + f.move : "the defender escapes with " + f.move;
 }
 
 std::string seconds_text(double ms) {
@@ -106,7 +130,11 @@ table{border-collapse:collapse;width:100%;background:#fff}
 th,td{border-bottom:1px solid var(--line);padding:.3rem .5rem;text-align:left;vertical-align:top}
 td.num,th.num{text-align:right}
 .v-sound{color:#17693a}.v-alternate,.v-longer,.v-shorter{color:#a4161a}.v-nomate{color:#7a4b00}
-.v-timeout,.v-open{color:#5f6368}
+.v-timeout,.v-open{color:#5f6368}.v-invalid,.v-left,.v-wrong{color:#a4161a}
+.plies-table{font-size:.85rem;margin:.5rem 0}.plies-table td{padding:.15rem .4rem}
+.ply-found{color:#a4161a}.ply-undecided{color:#7a4b00}
+.alt-line{font:inherit;font-size:.85rem;border:1px solid var(--line);border-radius:.3rem;background:#fff;margin:.1rem .2rem;cursor:pointer}
+.showing{font-size:.85rem;color:var(--muted);margin:0}
 .problem{display:grid;grid-template-columns:minmax(0,25rem) minmax(0,1fr);gap:1rem 1.5rem;margin:1.5rem 0;
 padding:1rem;background:#fff;border:1px solid var(--line);border-radius:.75rem}
 .problem:focus{outline:2px solid #4a7bd0}
@@ -185,10 +213,13 @@ var players=[];
 function Player(section){
   var data=JSON.parse(section.querySelector('script.plies').textContent);
   this.section=section;this.data=data;this.ply=0;this.svg=section.querySelector('svg.diagram');
-  this.label=section.querySelector('.ply');this.now=section.querySelector('.now');
+  this.label=section.querySelector('.ply');this.now=section.querySelector('.now');this.line=-1;
   this.moves=section.querySelectorAll('.mv');var self=this;
   section.querySelectorAll('.controls button').forEach(function(b){b.addEventListener('click',function(){self.step(b.getAttribute('data-step'));});});
-  this.moves.forEach(function(m){m.addEventListener('click',function(){self.go(+m.getAttribute('data-ply'));});});
+  this.moves.forEach(function(m){m.addEventListener('click',function(){self.show(-1);self.go(+m.getAttribute('data-ply'));});});
+  this.main=data;
+  section.querySelectorAll('button.alt-line').forEach(function(b){b.addEventListener('click',function(){
+    var k=+b.getAttribute('data-line');self.show(k);self.go(k<0?0:self.main.lines[k].from+1);});});
   section.addEventListener('click',function(){current=self;});
   this.go(0);
 }
@@ -197,9 +228,17 @@ Player.prototype.go=function(ply){var last=this.data.sfens.length-1;
   draw(this.svg,this.data.sfens[this.ply],this.ply>0?this.data.usi[this.ply-1]:'');
   this.label.textContent=this.ply+' / '+last;
   this.now.textContent=this.ply>0?this.ply+'手目 '+this.data.moves[this.ply-1]:'初形';
-  for(var i=0;i<this.moves.length;i++)this.moves[i].classList.toggle('cur',i===this.ply-1);
+  for(var i=0;i<this.moves.length;i++)this.moves[i].classList.toggle('cur',this.line<0&&i===this.ply-1);
   var b=this.section.querySelectorAll('.controls button');
   b[0].disabled=b[1].disabled=this.ply===0;b[2].disabled=b[3].disabled=this.ply===last;};
+// Line k of the findings (-1: the main line), played from the root: the
+// main line's plies up to where it branches, then its own.
+Player.prototype.show=function(k){var m=this.main;
+  if(k<0||!m.lines||!m.lines[k]){this.data=m;this.line=-1;}
+  else{var l=m.lines[k],f=l.from;this.line=k;
+    this.data={sfens:m.sfens.slice(0,f+1).concat(l.sfens),usi:m.usi.slice(0,f).concat(l.usi),
+      moves:m.moves.slice(0,f).concat(l.moves),lines:m.lines};}
+  this.section.setAttribute('data-showing',String(this.line));};
 Player.prototype.step=function(how){
   this.go(how==='first'?0:how==='prev'?this.ply-1:how==='next'?this.ply+1:this.data.sfens.length-1);};
 var current=null;
@@ -245,7 +284,13 @@ std::string html_escape(const std::string& text) {
 
 Verdict verdict_of(const CheckedProblem& c) {
   if (c.result == RESULT_TIMEOUT) return Verdict::TIME_OUT;
-  if (c.result == RESULT_NOMATE) return Verdict::NO_MATE;
+  if (c.result == RESULT_NOMATE) return c.soundness == "invalid" ? Verdict::INVALID : Verdict::NO_MATE;
+  // The check's own verdicts come first; a length stated beside the line
+  // (まで N手) is compared after them, before the notes of pieces left and
+  // plies left open.
+  if (c.soundness == "line-wrong") return Verdict::LINE_WRONG;
+  if (c.soundness == "shorter") return Verdict::SHORTER;
+  if (c.soundness == "longer") return Verdict::LONGER;
   if (c.alternate_ply > 0) return Verdict::ALTERNATE;
   int stated = 0;
   if (stated_length(c.problem.known, stated)) {
@@ -255,7 +300,24 @@ Verdict verdict_of(const CheckedProblem& c) {
   } else if (c.problem.known == "nomate") {
     return Verdict::SHORTER;
   }
-  return c.alternate == "unknown" ? Verdict::ALTERNATE_OPEN : Verdict::SOUND;
+  if (c.soundness == "pieces-left") return Verdict::PIECES_LEFT;
+  return c.alternate == "unknown" || c.soundness == "undecided" ? Verdict::ALTERNATE_OPEN : Verdict::SOUND;
+}
+
+const char* verdict_name_of(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::SOUND: return "sound";
+    case Verdict::ALTERNATE: return "alternate";
+    case Verdict::NO_MATE: return "nomate";
+    case Verdict::TIME_OUT: return "timeout";
+    case Verdict::LONGER: return "longer";
+    case Verdict::SHORTER: return "shorter";
+    case Verdict::ALTERNATE_OPEN: return "undecided";
+    case Verdict::INVALID: return "invalid";
+    case Verdict::PIECES_LEFT: return "pieces-left";
+    case Verdict::LINE_WRONG: return "line-wrong";
+  }
+  return "";
 }
 
 std::string verdict_text(const CheckedProblem& c) {
@@ -271,14 +333,30 @@ std::string verdict_text(const CheckedProblem& c) {
       return "Alternate solution from ply " + std::to_string(c.alternate_ply) +
              (c.alternate_move.empty() ? "" : " (" + c.alternate_move + ")");
     case Verdict::LONGER:
+      if (c.soundness == "longer")
+        return "Longer than stated (変長): the defender holds out longer than the stated line" +
+               (c.verdict_ply > 0 ? " at ply " + std::to_string(c.verdict_ply) : std::string());
       return "Mate in " + plies + ", longer than the stated " + std::to_string(stated);
     case Verdict::SHORTER:
+      if (c.soundness == "shorter") return "Shorter than stated (早詰): the attacker mates sooner than the stated line";
       return has_stated ? "Mate in " + plies + ", shorter than the stated " + std::to_string(stated)
                         : "Mate in " + plies + ", where no mate is stated";
-    case Verdict::ALTERNATE_OPEN:
-      return "Mate in " + plies + "; the search for alternate solutions ran out of time";
+    case Verdict::ALTERNATE_OPEN: {
+      std::string open;
+      for (size_t k = 0; k < c.plies.size(); ++k)
+        if (c.plies[k].state == "undecided") open += (open.empty() ? "" : ", ") + std::to_string(k + 1);
+      return "Undecided: mate in " + plies + "; the check ran out of time" +
+             (open.empty() ? std::string() : " with plies " + open + " open");
+    }
     case Verdict::SOUND:
-      return "Sound: mate in " + plies + ", no alternate solution";
+      return "Sound: mate in " + plies + ", no alternate solution, no longer defence, nothing left in hand";
+    case Verdict::INVALID:
+      return "Invalid position: " + (c.soundness_text.empty() ? std::string("no shogi set allows it") : c.soundness_text);
+    case Verdict::PIECES_LEFT:
+      return "Pieces left: the mate in " + plies + " ends with " + c.left_in_hand + " in hand (駒余り)";
+    case Verdict::LINE_WRONG:
+      return "The stated line is wrong at ply " + std::to_string(c.verdict_ply) +
+             (c.soundness_text.empty() ? std::string() : ": " + c.soundness_text);
   }
   return "";
 }
@@ -319,7 +397,7 @@ bool play_usi_move(Diagram& d, const std::string& move) {
 }
 
 std::string html_report(const std::vector<CheckedProblem>& problems, const ReportSettings& settings) {
-  int counts[7] = {};
+  int counts[VERDICT_KINDS] = {};
   for (const CheckedProblem& c : problems) ++counts[static_cast<int>(verdict_of(c))];
 
   std::string page =
@@ -335,7 +413,7 @@ std::string html_report(const std::vector<CheckedProblem>& problems, const Repor
   page += "<p class=\"settings\">" + std::to_string(problems.size()) + " problem" +
           (problems.size() == 1 ? "" : "s") + "; time limit " +
           (settings.limit_ms > 0 ? seconds_text(settings.limit_ms) : std::string("none")) +
-          " per problem, alternate-solution search " + alternate_budget + ", hash " +
+          " per problem, check of the line " + alternate_budget + ", hash " +
           std::to_string(settings.hash_mb) + " MB.</p>\n";
 
   struct Count {
@@ -349,7 +427,10 @@ std::string html_report(const std::vector<CheckedProblem>& problems, const Repor
                          {Verdict::TIME_OUT, "time-out", true},
                          {Verdict::LONGER, "longer than stated", true},
                          {Verdict::SHORTER, "shorter than stated", false},
-                         {Verdict::ALTERNATE_OPEN, "alternate search timed out", false}};
+                         {Verdict::ALTERNATE_OPEN, "undecided", false},
+                         {Verdict::INVALID, "invalid position", false},
+                         {Verdict::PIECES_LEFT, "pieces left", false},
+                         {Verdict::LINE_WRONG, "stated line wrong", false}};
   page += "<ul class=\"counts\">\n";
   for (const Count& c : shown) {
     const int n = counts[static_cast<int>(c.verdict)];
@@ -434,6 +515,59 @@ std::string html_report(const std::vector<CheckedProblem>& problems, const Repor
                 ".</p>\n";
       }
     }
+    // Per ply, what the check found; a finding's line plays on the diagram.
+    std::string lines_json;
+    int line_count = 0;
+    if (c.result == RESULT_MATE && !c.plies.empty()) {
+      page += std::string("<p class=\"showing\" data-line=\"-1\">") +
+              (c.stated_line ? "The line checked is the file's own." : "The line checked is the engine's.") +
+              "</p>\n<table class=\"plies-table\"><thead><tr><th class=\"num\">ply</th><th>move</th>"
+              "<th>found</th></tr></thead><tbody>\n";
+      for (size_t k = 0; k < c.plies.size(); ++k) {
+        const PlyRow& row = c.plies[k];
+        std::string found;
+        for (const FindingText& f : c.findings) {
+          if (static_cast<size_t>(f.ply) != k + 1) continue;
+          std::string button;
+          if (drawable && !f.usi_line.empty()) {
+            // The finding's positions, from the line's position before its ply.
+            Diagram at;
+            std::string unused;
+            std::vector<std::string> f_sfens, f_usi, f_moves;
+            if (k < sfens.size() && diagram_from_sfen(sfens[k], at, unused)) {
+              for (size_t m = 0; m < f.usi_line.size(); ++m) {
+                if (!play_usi_move(at, f.usi_line[m])) break;
+                f_sfens.push_back(diagram_to_sfen(at));
+                f_usi.push_back(f.usi_line[m]);
+                f_moves.push_back(m < f.japanese_line.size() ? f.japanese_line[m] : f.usi_line[m]);
+              }
+            }
+            if (!f_usi.empty()) {
+              lines_json += std::string(line_count ? "," : "") + "{\"from\":" + std::to_string(k) +
+                            ",\"sfens\":" + json_array(f_sfens) + ",\"usi\":" + json_array(f_usi) +
+                            ",\"moves\":" + json_array(f_moves) + "}";
+              button = " <button type=\"button\" class=\"alt-line\" data-line=\"" + std::to_string(line_count++) +
+                       "\">play</button>";
+            }
+          }
+          found += std::string(found.empty() ? "" : "<br>") + "<span class=\"" + (f.flaw ? "ply-found" : "note") +
+                   "\">" + html_escape(finding_words(f)) + "</span>" + button;
+        }
+        if (row.state == "undecided") {
+          std::string open;
+          for (const std::string& m : row.open) open += (open.empty() ? "" : " ") + m;
+          found += std::string(found.empty() ? "" : "<br>") + "<span class=\"ply-undecided\">undecided: " +
+                   html_escape(open) + "</span>";
+        }
+        if (found.empty()) found = "none";
+        page += "<tr data-ply=\"" + std::to_string(k + 1) + "\" class=\"ply-" + html_escape(row.state) +
+                "\"><td class=\"num\">" + std::to_string(k + 1) + "</td><td class=\"jp\">" +
+                html_escape(k < japanese.size() ? japanese[k] : std::string()) + "</td><td class=\"jp\">" + found +
+                "</td></tr>\n";
+      }
+      page += "</tbody></table>\n";
+      if (line_count > 0) page += "<button type=\"button\" class=\"alt-line\" data-line=\"-1\">main line</button>\n";
+    }
     page += "<dl><dt>stated</dt><dd>" + html_escape(c.problem.known.empty() ? "-" : c.problem.known) +
             "</dd><dt>time</dt><dd>" + seconds_text(c.ms) + "</dd><dt>SFEN</dt><dd><code>" +
             html_escape(c.problem.sfen) + "</code></dd>";
@@ -445,7 +579,8 @@ std::string html_report(const std::vector<CheckedProblem>& problems, const Repor
     page += "</dl>\n</div>\n";
     if (drawable) {
       page += "<script type=\"application/json\" class=\"plies\">{\"sfens\":" + json_array(sfens) +
-              ",\"usi\":" + json_array(usi) + ",\"moves\":" + json_array(japanese) + "}</script>\n";
+              ",\"usi\":" + json_array(usi) + ",\"moves\":" + json_array(japanese) + ",\"lines\":[" + lines_json +
+              "]}</script>\n";
     }
     page += "</section>\n";
   }

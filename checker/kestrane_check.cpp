@@ -18,6 +18,7 @@
 #include "html_report.h"
 #include "problem_formats.h"
 #include "solve_session.h"
+#include "soundness_findings.h"
 #include "position/board.h"
 #include "position/make_move.h"
 #include "position/move_text.h"
@@ -48,19 +49,41 @@ void usage(FILE* out) {
       "diagram, as shogi GUIs save them (Shift-JIS or UTF-8), CSA files, or SFEN files\n"
       "with one problem a line. A folder is read in name order.\n"
       "\n"
-      "Every problem is solved, and its solution is then searched for an alternate\n"
-      "solution (another mate that leaves the line somewhere). The verdicts: sound,\n"
-      "alternate solution from ply k, no mate, time-out, or a mate longer or shorter\n"
-      "than the length the file states (a KIF line such as まで21手で詰み).\n"
+      "Every problem is solved, and its intended line is then checked ply by ply:\n"
+      "the line the file states (a KIF or CSA move section), else the engine's own.\n"
+      "At each of your moves, does another check also force mate, of any length?\n"
+      "At each defence, does another reply hold out as long or longer?\n"
+      "\n"
+      "Verdicts:\n"
+      "  sound        no alternate solution, no longer defence, nothing left in hand\n"
+      "  alternate    another check also mates at ply N (余詰); the move and one\n"
+      "               mating line are shown\n"
+      "  nomate       the defender escapes (不詰)\n"
+      "  invalid      a position no shogi set allows (what is wrong is said)\n"
+      "  shorter      a quicker mate than the stated one (早詰)\n"
+      "  longer       the defender holds out longer than stated (変長)\n"
+      "  pieces-left  the mate ends with pieces in your hand (駒余り)\n"
+      "  line-wrong   the stated line fails at ply N: an illegal move, no check, no\n"
+      "               mate at the end, a pawn-drop mate, or a defence that is not\n"
+      "               the longest\n"
+      "  undecided    the time ran out with plies still open; they are listed\n"
+      "  timeout      not even the mate was found in time\n"
+      "Not counted as flaws, only listed: the main move promoted or not when both\n"
+      "mate (成生非限定), other mates at the last move (最終手余詰), a detour\n"
+      "that rejoins the line (迂回, with the ply), and a defence of the same length\n"
+      "that leaves nothing in hand, four or more plies before the end (変同).\n"
+      "A one-move problem's move must be unique. An interposition that only\n"
+      "lengthens the mate by its capture is taken as futile (無駄合).\n"
       "\n"
       "  --html FILE       the report as one web page: the diagrams, the verdicts and\n"
       "                    the solutions to step through (open it in any browser)\n"
       "  --tsv FILE        the report as a tab-separated table, for a spreadsheet\n"
       "  --md FILE         the report as a Markdown table\n"
-      "  --kif DIR         each solution as DIR/<problem>.kifu, to replay in a GUI\n"
+      "  --kif DIR         each solution as DIR/<problem>.kifu, to replay in a GUI,\n"
+      "                    with the alternates and variations found as branches\n"
       "  --limit MS        time to find the mate and prove it shortest, per problem,\n"
       "                    in milliseconds (default 30000; 0 = no limit)\n"
-      "  --alt-seconds S   time for the alternate-solution search, per problem\n"
+      "  --alt-seconds S   time for the check of the line, per problem\n"
       "                    (default 30; 0 = no limit)\n"
       "  --hash MB         memory for the search tables (default 256)\n"
       "\n"
@@ -149,12 +172,6 @@ int parse_options(int argc, char** argv, Options& options) {
   return 0;
 }
 
-std::string alternate_text(const Solved& s) {
-  if (s.outcome.result != RESULT_MATE) return "-";
-  if (s.outcome.alternate_ply > 0) return "yes";
-  return s.outcome.alternate_timed_out ? "unknown" : "no";
-}
-
 // 1 when the engine said the mate is proven shortest, 0 when it said it is
 // not, -1 when it said neither. The first such line is the solve's own: the
 // alternate-solution rounds write none.
@@ -165,24 +182,9 @@ int shortest_said(const std::string& engine_lines) {
   return proven < open ? 1 : 0;
 }
 
-// The first move of the first alternate solution the rounds reported, in
-// USI text ("" when none).
-std::string reported_alternate_move(const std::string& engine_lines, int ply) {
-  const std::string head = "info string Another solution was found at " + std::to_string(ply) + " ply.(";
-  const size_t at = engine_lines.find(head);
-  if (at == std::string::npos) return "";
-  const size_t arrow = engine_lines.find(" -> ", at + head.size());
-  if (arrow == std::string::npos) return "";
-  const size_t end = engine_lines.find(')', arrow + 4);
-  if (end == std::string::npos || end - arrow - 4 > 5) return "";
-  return engine_lines.substr(arrow + 4, end - arrow - 4);
-}
-
 // Plays the answer from the problem's position, naming each move in both
-// Japanese notations with the board standing before it, and the reported
-// alternate move where it leaves the line.
-void japanese_texts(const ProblemEntry& p, const Solved& s, const std::string& alternate_usi, CheckedProblem& checked,
-                    std::vector<std::string>& kif_moves) {
+// Japanese notations with the board standing before it.
+void japanese_texts(const ProblemEntry& p, const Solved& s, CheckedProblem& checked, std::vector<std::string>& kif_moves) {
   handle_command("position sfen " + p.sfen);
   board.flipped = side_to_move == WHITE ? 1 : 0;
   rebuild_derived_state();
@@ -193,13 +195,6 @@ void japanese_texts(const ProblemEntry& p, const Solved& s, const std::string& a
   for (int i = 0; i < s.length && i < MOVE_STACK_SIZE - 1; ++i) {
     const int16_t side = static_cast<int16_t>(i % 2);
     const MoveCode code = s.moves[i];
-    if (i + 1 == checked.alternate_ply && !alternate_usi.empty()) {
-      // 0, which names no move here, when the text is none.
-      MoveCode alternate = 0;
-      parse_move_usi(alternate_usi, side, board.flipped != 0, alternate);
-      const std::string text = alternate != 0 ? japanese_move_text(alternate, previous_to, JAPANESE_PUBLISHED) : "";
-      checked.alternate_move = text.empty() ? alternate_usi : japanese_side_mark(side) + text;
-    }
     checked.japanese.push_back(japanese_side_mark(side) + japanese_move_text(code, previous_to, JAPANESE_PUBLISHED));
     kif_moves.push_back(japanese_move_text(code, previous_to, JAPANESE_KIF));
     int16_t captured_piece = EMPTY, captured_owner = OWNER_NONE;
@@ -244,18 +239,24 @@ bool write_file(const std::string& path, const std::string& text) {
   return true;
 }
 
-bool write_kif(const std::string& path, const ProblemEntry& p, const std::vector<std::string>& kif_moves) {
+bool write_kif(const std::string& path, const ProblemEntry& p, const std::vector<std::string>& kif_moves,
+               const CheckedProblem& checked) {
   Diagram diagram;
   std::string why;
   if (!diagram_from_sfen(p.sfen, diagram, why)) {
     std::fprintf(stderr, "%s: no KIF file for %s: %s\n", PROGRAM, p.name.c_str(), why.c_str());
     return false;
   }
-  return write_file(path, kif_solution(diagram, p.name, kif_moves));
+  std::vector<KifBranch> branches;
+  for (const FindingText& f : checked.findings)
+    if (!f.kif_line.empty()) branches.push_back({f.ply, f.kif_line});
+  return write_file(path, kif_solution(diagram, p.name, kif_moves, branches));
 }
 
 int run_check(const Options& options, const std::vector<ProblemEntry>& problems) {
-  set_up_engine({options.hash_mb, 0, true, options.alt_seconds});
+  // The check runs in-process after each solve, not through the engine's
+  // alternate-solution option.
+  set_up_engine({options.hash_mb, 0, false, options.alt_seconds});
   if (!options.kif_dir.empty()) {
     std::error_code ec;
     std::filesystem::create_directories(options.kif_dir, ec);
@@ -289,8 +290,9 @@ int run_check(const Options& options, const std::vector<ProblemEntry>& problems)
   // Without a report file the TSV goes to the real stdout.
   if (tsv == nullptr && md == nullptr && options.html.empty()) tsv = table_output();
 
-  const char* columns[] = {"problem", "sfen",     "result",    "length",        "known",
-                           "line",    "japanese", "alternate", "alternate_ply", "ms"};
+  const char* columns[] = {"problem", "sfen",      "result",        "length",           "known",     "line",
+                           "japanese", "alternate", "alternate_ply", "verdict",          "verdict_ply", "alternate_move",
+                           "blemishes", "undecided", "ms"};
   if (tsv) {
     for (size_t c = 0; c < std::size(columns); ++c) std::fprintf(tsv, "%s%s", c ? "\t" : "", columns[c]);
     std::fputs("\n", tsv);
@@ -300,14 +302,15 @@ int run_check(const Options& options, const std::vector<ProblemEntry>& problems)
         options.alt_seconds > 0 ? std::to_string(options.alt_seconds) + " s" : std::string("without a limit");
     std::fprintf(md,
                  "Checked with Kestrane: hash %u MB, limit %u ms per problem, alternate-solution search %s.\n"
-                 "alternate: yes = another mate leaves the line at alternate_ply; no = the search found none;\n"
-                 "unknown = the alternate-solution search ran out of time.\n\n",
+                 "alternate: yes = another check mates at alternate_ply; no = none; unknown = plies left open.\n"
+                 "verdict: see kestrane-check --help; blemishes: notes beside it (twin, last-move, detour, equal);\n"
+                 "undecided: the plies left open.\n\n",
                  options.hash_mb, options.limit_ms, budget.c_str());
     for (const char* c : columns) std::fprintf(md, "| %s ", c);
     std::fputs("|\n", md);
-    // Numbers right-aligned: length, known, alternate_ply, ms.
+    // Numbers right-aligned: length, known, alternate_ply, verdict_ply, ms.
     for (size_t c = 0; c < std::size(columns); ++c) {
-      std::fputs(c == 3 || c == 4 || c == 8 || c == 9 ? "|---:" : "|---", md);
+      std::fputs(c == 3 || c == 4 || c == 8 || c == 10 || c == 14 ? "|---:" : "|---", md);
     }
     std::fputs("|\n", md);
   }
@@ -330,7 +333,6 @@ int run_check(const Options& options, const std::vector<ProblemEntry>& problems)
     checked.problem = p;
     checked.result = s.outcome.result;
     checked.ms = s.ms;
-    checked.alternate = alternate_text(s);
     std::vector<std::string> kif_moves;
     if (mate) {
       for (size_t at = 0; at < s.line.size();) {
@@ -339,20 +341,41 @@ int run_check(const Options& options, const std::vector<ProblemEntry>& problems)
         at = blank + 1;
       }
       checked.shortest = shortest_said(engine_lines);
-      checked.alternate_ply = s.outcome.alternate_ply;
-      japanese_texts(p, s, reported_alternate_move(engine_lines, s.outcome.alternate_ply), checked, kif_moves);
+      japanese_texts(p, s, checked, kif_moves);
     }
+    check_problem_soundness(p, s, static_cast<uint32_t>(options.alt_seconds) * 1000u, checked);
+    checked.ms = s.ms + checked.check_ms;
     if (mate && !options.kif_dir.empty()) {
-      write_failed |= !write_kif(kif_path(options.kif_dir, p.name, kif_names), p, kif_moves);
+      write_failed |= !write_kif(kif_path(options.kif_dir, p.name, kif_names), p, kif_moves, checked);
     }
     std::string japanese;
     for (const std::string& move : checked.japanese) japanese += (japanese.empty() ? "" : " ") + move;
-    const std::string ply = mate && s.outcome.alternate_ply > 0 ? std::to_string(s.outcome.alternate_ply) : "-";
+    const std::string ply = checked.alternate_ply > 0 ? std::to_string(checked.alternate_ply) : "-";
     char ms[32];
-    std::snprintf(ms, sizeof ms, "%.0f", s.ms);
-    const std::string cells[] = {p.name, p.sfen, result_name(s.outcome.result), length,
-                                 p.known.empty() ? "-" : p.known, mate ? s.line : "-",
-                                 mate ? japanese : "-", checked.alternate, ply, ms};
+    std::snprintf(ms, sizeof ms, "%.0f", checked.ms);
+    std::string blemishes, undecided;
+    for (const FindingText& f : checked.findings) {
+      if (f.flaw) continue;
+      blemishes += (blemishes.empty() ? "" : " ") + f.kind + "@" + std::to_string(f.ply);
+    }
+    for (size_t k = 0; k < checked.plies.size(); ++k)
+      if (checked.plies[k].state == "undecided") undecided += (undecided.empty() ? "" : " ") + std::to_string(k + 1);
+    const Verdict verdict = verdict_of(checked);
+    const std::string cells[] = {p.name,
+                                 p.sfen,
+                                 result_name(s.outcome.result),
+                                 length,
+                                 p.known.empty() ? "-" : p.known,
+                                 mate ? s.line : "-",
+                                 mate ? japanese : "-",
+                                 checked.alternate,
+                                 ply,
+                                 verdict_name_of(verdict),
+                                 checked.verdict_ply > 0 ? std::to_string(checked.verdict_ply) : "-",
+                                 checked.alternate_move.empty() ? "-" : checked.alternate_move,
+                                 blemishes.empty() ? "-" : blemishes,
+                                 undecided.empty() ? "-" : undecided,
+                                 ms};
     if (tsv) {
       for (size_t c = 0; c < std::size(cells); ++c) std::fprintf(tsv, "%s%s", c ? "\t" : "", cells[c].c_str());
       std::fputs("\n", tsv);

@@ -823,7 +823,8 @@ bool diagram_from_sfen(const std::string& sfen, Diagram& d, std::string& error) 
   return true;
 }
 
-std::string kif_solution(const Diagram& d, const std::string& title, const std::vector<std::string>& moves) {
+std::string kif_solution(const Diagram& d, const std::string& title, const std::vector<std::string>& moves,
+                         const std::vector<KifBranch>& branches) {
   std::string text = "# ---- Kestrane 1.2 ----\n";
   if (!title.empty()) {
     // A file name may hold line ends; the header must stay one line.
@@ -853,12 +854,34 @@ std::string kif_solution(const Diagram& d, const std::string& title, const std::
   text += kif_hand_line(d, 0) + "\n";
   if (d.side_to_move == 1) text += "後手番\n";
   text += "手数----指手---------消費時間--\n";
-  for (size_t i = 0; i < moves.size(); ++i) {
+  // Branches deepest first, as a reader that walks the tree depth first
+  // expects them; those of one ply in their order. A move that another
+  // branch follows carries the "+" mark.
+  std::vector<const KifBranch*> order;
+  for (const KifBranch& branch : branches)
+    if (branch.ply >= 1 && static_cast<size_t>(branch.ply) <= moves.size() + 1 && !branch.moves.empty())
+      order.push_back(&branch);
+  std::stable_sort(order.begin(), order.end(), [](const KifBranch* a, const KifBranch* b) { return a->ply > b->ply; });
+  auto move_line = [](size_t ply, const std::string& move, bool branched) {
     char number[32];
-    std::snprintf(number, sizeof number, "%4zu ", i + 1);
-    text += number + moves[i] + "\n";
-  }
+    std::snprintf(number, sizeof number, "%4zu ", ply);
+    return number + move + (branched ? "+" : "") + "\n";
+  };
+  auto branch_at = [&](size_t from, int ply) {
+    for (size_t k = from; k < order.size(); ++k)
+      if (order[k]->ply == ply) return true;
+    return false;
+  };
+  for (size_t i = 0; i < moves.size(); ++i) text += move_line(i + 1, moves[i], branch_at(0, static_cast<int>(i + 1)));
   text += "まで" + std::to_string(moves.size()) + "手で詰み\n";
+  for (size_t k = 0; k < order.size(); ++k) {
+    const KifBranch& branch = *order[k];
+    text += "\n変化：" + std::to_string(branch.ply) + "手\n";
+    for (size_t m = 0; m < branch.moves.size(); ++m) {
+      const size_t ply = static_cast<size_t>(branch.ply) + m;
+      text += move_line(ply, branch.moves[m], m == 0 && branch_at(k + 1, branch.ply));
+    }
+  }
   return text;
 }
 

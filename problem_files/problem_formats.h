@@ -45,8 +45,15 @@ bool read_kif(const std::string& text, Diagram& diagram, int& known_length, Read
 bool read_csa(const std::string& text, Diagram& diagram, ReadError& error);
 
 // A KIF file (UTF-8) of the diagram and a solution, one move text a line in
-// KIF notation ("２三桂成(13)"), ending "まで N手で詰み".
-std::string kif_solution(const Diagram& diagram, const std::string& title, const std::vector<std::string>& moves);
+// KIF notation ("２三桂成(13)"), ending "まで N手で詰み", then its branches.
+// A branch (変化) of a KIF solution: from the main line's ply `ply` on, these
+// moves instead, in KIF notation.
+struct KifBranch {
+  int ply = 0;
+  std::vector<std::string> moves;
+};
+std::string kif_solution(const Diagram& diagram, const std::string& title, const std::vector<std::string>& moves,
+                         const std::vector<KifBranch>& branches = {});
 
 // Problems of a file or of every .sfen, .kif, .kifu and .csa file of a
 // directory, in name order. A KIF or CSA file is one problem named by its

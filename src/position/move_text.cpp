@@ -49,26 +49,26 @@ int dropped_piece(int from) {
   return piece;
 }
 
-void print_square_usi(int sq) { std::printf("%d%c", file_of(sq), RANK_LETTERS[rank_of(sq) - 1]); }
+std::string square_usi(int sq) {
+  return std::to_string(file_of(sq)) + RANK_LETTERS[rank_of(sq) - 1];
+}
 
 }  // namespace
 
-void print_move_usi(MoveCode code) {
-  int from = move_from(code);
-  int to = move_to(code);
-  if (to >= SQUARES) return;  // not a move of this board
+std::string move_usi_text(MoveCode code) {
+  const int from = move_from(code);
+  const int to = move_to(code);
+  if (to >= SQUARES) return "";  // not a move of this board
   if (is_drop_from(from)) {
-    int piece = dropped_piece(from);
-    if (piece < PAWN || piece > ROOK) return;
-    std::printf("%c*", DROP_LETTERS[piece]);
-    print_square_usi(to);
-    return;
+    const int piece = dropped_piece(from);
+    if (piece < PAWN || piece > ROOK) return "";
+    return std::string(1, DROP_LETTERS[piece]) + "*" + square_usi(to);
   }
-  if (from >= SQUARES) return;
-  print_square_usi(from);
-  print_square_usi(to);
-  if (move_promotes(code)) std::fputs("+", stdout);
+  if (from >= SQUARES) return "";
+  return square_usi(from) + square_usi(to) + (move_promotes(code) ? "+" : "");
 }
+
+void print_move_usi(MoveCode code) { std::fputs(move_usi_text(code).c_str(), stdout); }
 
 namespace {
 

@@ -9,6 +9,8 @@
 
 // "7g7f", "2b3c+", "G*5b"; no separator.
 void print_move_usi(MoveCode code);
+// The same as text; "" for a code that is no move of a board.
+std::string move_usi_text(MoveCode code);
 
 // The move of USI text ("7g7f", "2b3c+", "G*5b") as `side` plays it (0 the
 // attacker, 1 the defender: a drop comes from that side's hand), its squares

@@ -40,7 +40,9 @@ constexpr char FOUND_AT_PLY_SJIS[] =
     "\x8e\xe8\x96\xda\x82\xc9\x97\x5d\x8b\x6c\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb5\x82\xbd"
     "\x81\x42";
 
-void print_report(int ply, MoveCode intended, MoveCode found) {
+}  // namespace
+
+void print_alternate_report(int ply, MoveCode intended, MoveCode found) {
   std::printf("info string Another solution was found at %d ply.(", ply);
   print_move_usi(intended);
   std::fputs(" -> ", stdout);
@@ -53,8 +55,6 @@ void print_report(int ply, MoveCode intended, MoveCode found) {
   print_move_japanese(found);
   std::fputs(")\n", stdout);
 }
-
-}  // namespace
 
 int16_t mark_solution(int side) {
   uint32_t hand = 0;
@@ -119,7 +119,7 @@ int16_t report_alternate_solution(int side, int16_t status) {
     if (solution[i] <= 0) solution_ended = true;
     if (found == 0 && status == 0 && !solution_ended && solution[i] != intended_solution[i] &&
         table_move_valid(side, solution[i])) {
-      print_report(i, intended_solution[i], solution[i]);
+      print_alternate_report(i, intended_solution[i], solution[i]);
       found = i;
       if (first_alternate_ply == 0) first_alternate_ply = i;
       line_make(side, solution[i], i);

@@ -11,6 +11,11 @@ extern const char ALTERNATE_START_LINE[];     // "info string Now start to searc
 extern const char ALTERNATE_NOT_FOUND_LINE[]; // "info string Another solution was not found.  ..."
 extern const char ALTERNATE_TIMEOUT_LINE[];   // "info string Another solution search timed out.  ..."
 
+// "info string Another solution was found at <ply> ply.(<intended> -> <found>)"
+// and its Japanese half, the names read from the board, which stands before
+// that ply.
+void print_alternate_report(int ply, MoveCode intended, MoveCode found);
+
 // Ply of the first alternate solution reported since the counter was reset
 // (0 = none).
 extern int32_t first_alternate_ply;

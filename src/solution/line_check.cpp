@@ -41,32 +41,48 @@ bool leaves_king_safe(int side, Move m) {
   return safe;
 }
 
-// The defender's legal moves. A promotion changes nothing about the king's
+// The legal moves of `side`. A promotion changes nothing about the king's
 // safety, so each destination is listed once, unpromoted.
-void defender_moves(std::vector<Move>& moves) {
+void side_moves(int side, std::vector<Move>& moves) {
   moves.clear();
-  for (int slot = 0; slot <= board.last_slot[OWNER_DEFENDER]; ++slot) {
-    const int from = board.piece_lists[OWNER_DEFENDER][slot];
-    const KindDirections& kind = KIND_DIRECTIONS[movement_kind[OWNER_DEFENDER][board.pieces[from]]];
+  const int first_slot = side == OWNER_ATTACKER && !board.attacker_has_king ? 1 : 0;
+  for (int slot = first_slot; slot <= board.last_slot[side]; ++slot) {
+    const int from = board.piece_lists[side][slot];
+    const KindDirections& kind = KIND_DIRECTIONS[movement_kind[side][board.pieces[from]]];
     for (int d = 0; d < kind.count; ++d) {
       int index = mailbox_index(from);
       for (int step = 0; step < kind.limit[d]; ++step) {
         index += kind.offset[d];
         const int to = MAILBOX[index];
-        if (to < 0 || board.owners[to] == OWNER_DEFENDER) break;
+        if (to < 0 || board.owners[to] == side) break;
         const Move m{static_cast<uint8_t>(from), static_cast<uint8_t>(to)};
-        if (leaves_king_safe(OWNER_DEFENDER, m)) moves.push_back(m);
+        if (leaves_king_safe(side, m)) moves.push_back(m);
         if (board.pieces[to] != EMPTY) break;
       }
     }
   }
   for (int piece = PAWN; piece <= ROOK; ++piece) {
-    if (board.hands[OWNER_DEFENDER][piece] <= 0) continue;
+    if (board.hands[side][piece] <= 0) continue;
     for (int to = 0; to < SQUARES; ++to) {
-      if (!board_drop_allowed(OWNER_DEFENDER, piece, to)) continue;
-      const Move m{static_cast<uint8_t>(hand_square(OWNER_DEFENDER, piece)), static_cast<uint8_t>(to)};
-      if (leaves_king_safe(OWNER_DEFENDER, m)) moves.push_back(m);
+      if (!board_drop_allowed(side, piece, to)) continue;
+      const Move m{static_cast<uint8_t>(hand_square(side, piece)), static_cast<uint8_t>(to)};
+      if (leaves_king_safe(side, m)) moves.push_back(m);
     }
+  }
+}
+
+void defender_moves(std::vector<Move>& moves) { side_moves(OWNER_DEFENDER, moves); }
+
+// Each legal move of `side` as codes, every promotion a move of its own.
+void legal_codes(int side, std::vector<MoveCode>& moves) {
+  std::vector<Move> plain;
+  side_moves(side, plain);
+  moves.clear();
+  for (const Move m : plain) {
+    const MoveCode code = move_code(m);
+    if (move_playable(side, code)) moves.push_back(code);
+    const MoveCode promoted = static_cast<MoveCode>(code + PROMOTION_BIT);
+    if (m.from < SQUARES && move_playable(side, promoted)) moves.push_back(promoted);
   }
 }
 
@@ -183,14 +199,31 @@ bool line_mates(const MoveCode* line) {
   return mates;
 }
 
-void legal_defender_moves(std::vector<MoveCode>& moves) {
-  std::vector<Move> replies;
-  defender_moves(replies);
+void legal_defender_moves(std::vector<MoveCode>& moves) { legal_codes(OWNER_DEFENDER, moves); }
+
+void legal_attacker_checks(std::vector<MoveCode>& moves) {
+  std::vector<MoveCode> all;
+  legal_codes(OWNER_ATTACKER, all);
   moves.clear();
-  for (const Move m : replies) {
-    const MoveCode code = move_code(m);
-    if (move_playable(OWNER_DEFENDER, code)) moves.push_back(code);
-    const MoveCode promoted = static_cast<MoveCode>(code + PROMOTION_BIT);
-    if (m.from < SQUARES && move_playable(OWNER_DEFENDER, promoted)) moves.push_back(promoted);
+  for (const MoveCode code : all) {
+    int16_t captured_piece = 0, captured_owner = 0;
+    make_move(OWNER_ATTACKER, move_of(code), captured_piece, captured_owner);
+    const bool check = !king_safe(OWNER_DEFENDER);
+    unmake_move(OWNER_ATTACKER, move_of(code), captured_piece, captured_owner);
+    if (check) moves.push_back(code);
   }
+}
+
+bool blocks_the_check(MoveCode reply) {
+  const int king = board.piece_lists[OWNER_DEFENDER][0];
+  if (move_from(reply) == king || board.pieces[move_to(reply)] != EMPTY) return false;
+  int checker = -1, checkers = 0;
+  for (int slot = board.attacker_has_king ? 0 : 1; slot <= board.last_slot[OWNER_ATTACKER]; ++slot) {
+    const int sq = board.piece_lists[OWNER_ATTACKER][slot];
+    if (piece_reaches(sq, king)) {
+      checker = sq;
+      ++checkers;
+    }
+  }
+  return checkers == 1 && between(checker, king, move_to(reply));
 }

@@ -19,3 +19,11 @@ bool line_mates(const MoveCode* line);
 // The defender's legal moves on the board's position, each promotion a move
 // of its own: board moves first, then drops, in a fixed order.
 void legal_defender_moves(std::vector<MoveCode>& moves);
+
+// The attacker's legal checks on the board's position, each promotion a
+// move of its own, in the same fixed order.
+void legal_attacker_checks(std::vector<MoveCode>& moves);
+
+// Whether the defender's reply, neither a king move nor a capture, puts a
+// piece between the one checking piece and the king: an interposition.
+bool blocks_the_check(MoveCode reply);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "movegen/generate.h"
 #include "platform/platform.h"
@@ -14,15 +15,16 @@
 #include "solve/position_check.h"
 #include "search/search_state.h"
 #include "solve/search_threads.h"
+#include "solve/soundness.h"
 #include "solve/stop_request.h"
 #include "solve/engine_options.h"
 
 const char ANSWER_REJECTED_LINE[] =
     "info string The proven line does not mate by the rules; solving again with an empty table.\n";
 
-namespace {
+SoundnessReport last_soundness;
 
-constexpr int MAX_ALTERNATE_ROUNDS = 20;
+namespace {
 
 // The main solve's answer, kept while the rounds reuse the answer list.
 MoveCode main_answer[LINE_ARRAY_SIZE];
@@ -46,33 +48,34 @@ uint32_t settle_limit(uint32_t time_limit) {
   return time_limit != 0 && time_limit < limit ? time_limit : static_cast<uint32_t>(limit);
 }
 
-// Alternate-solution rounds after a mate, against the answer, which they
-// leave as it is: they only report.
-void run_alternate_rounds(uint32_t limit_ms) {
+// The soundness check of the answer, reported as alternate solutions: one
+// line per alternate found at an attacker move of the answer (never the
+// main move's promotion twin, never another mating last move), then how the
+// check ended. The answer stays as it is.
+void report_alternates(uint32_t budget_ms) {
   restart_clocks();
-  uint32_t round_limit = limit_ms;
-  alternate_round = 0;
-  while (true) {
-    const MoveCode* marked = run_solver(MARK, round_limit);
-    // The main solution is known even when it cannot be marked.
-    if (marked[0] != -2) break;
-
-    if (alternate_round == 0) std::fputs(ALTERNATE_START_LINE, stdout);
-    // One budget for all rounds together, measured from their start.
-    round_limit = static_cast<uint32_t>(engine_options.alternate_time_seconds) * 1000u;
-    run_solver(SOLVE, round_limit);
-    if (solve_result == RESULT_MATE && alternate_round != MAX_ALTERNATE_ROUNDS - 1) {
-      ++alternate_round;
-      continue;
-    }
-    if (alternate_round == 0) {
-      // A time-out is no proof of uniqueness.
-      alternate_timed_out = solve_result == RESULT_TIMEOUT;
-      std::fputs(alternate_timed_out ? ALTERNATE_TIMEOUT_LINE : ALTERNATE_NOT_FOUND_LINE, stdout);
-    }
-    break;
+  std::fputs(ALTERNATE_START_LINE, stdout);
+  std::vector<MoveCode> line;
+  for (int i = 0; i + 1 < LINE_ARRAY_SIZE && main_answer[i] > 0; ++i) line.push_back(main_answer[i]);
+  const SoundnessReport report = check_intended_line(line, false, budget_ms);
+  bool found = false, open = false;
+  for (const PlyCheck& p : report.plies) open |= p.state == PLY_UNDECIDED;
+  for (const Finding& f : report.findings) {
+    if (f.kind != FINDING_ALTERNATE) continue;
+    // The names are read from the board before the alternate's ply.
+    for (int k = 0; k + 1 < f.ply; ++k) line_make(k & 1, line[k], k + 1);
+    print_alternate_report(f.ply, line[f.ply - 1], f.move);
+    for (int k = f.ply - 1; k-- > 0;) line_unmake(k & 1, line[k], k + 1);
+    if (!found || f.ply < first_alternate_ply) first_alternate_ply = f.ply;
+    found = true;
   }
-  lift_alternate_bars();
+  // A time-out is no proof of uniqueness.
+  alternate_timed_out = open;
+  if (open)
+    std::fputs(ALTERNATE_TIMEOUT_LINE, stdout);
+  else if (!found)
+    std::fputs(ALTERNATE_NOT_FOUND_LINE, stdout);
+  last_soundness = report;
 }
 
 }  // namespace
@@ -87,6 +90,7 @@ GoMateOutcome solve_go_mate(uint32_t time_limit) {
   search_threads_configure(engine_options.threads);
   first_alternate_ply = 0;
   alternate_timed_out = false;
+  last_soundness = SoundnessReport{};
 
   // Not a position of a shogi set with one defender king: nothing to mate.
   if (!position_is_solvable()) return {RESULT_NOMATE, nullptr, 0, false};
@@ -100,8 +104,8 @@ GoMateOutcome solve_go_mate(uint32_t time_limit) {
     answer = run_solver(SOLVE, time_limit);
   }
   if (solve_result != RESULT_MATE) return {solve_result, nullptr, 0, false};
-  // Settling and the alternate-solution rounds reuse the answer list: the
-  // copy is the answer.
+  // Settling and the soundness check reuse the answer list: the copy is the
+  // answer.
   for (int i = 0; i + 1 < LINE_ARRAY_SIZE; ++i) {
     main_answer[i] = answer[i];
     if (answer[i] <= 0) break;
@@ -110,9 +114,7 @@ GoMateOutcome solve_go_mate(uint32_t time_limit) {
   if (engine_options.alternate_search_enabled) {
     // The answer is fixed first; the rounds mark it, not whichever line of
     // the same value the table's best moves now make.
-    mark_follow_line = main_answer;
-    run_alternate_rounds(time_limit);
-    mark_follow_line = nullptr;
+    report_alternates(static_cast<uint32_t>(engine_options.alternate_time_seconds) * 1000u);
   }
   return {RESULT_MATE, main_answer, first_alternate_ply, alternate_timed_out};
 }

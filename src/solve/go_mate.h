@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "position/types.h"
+#include "solve/soundness.h"
 
 // What one request found: the outcome (RESULT_TIMEOUT, RESULT_MATE or
 // RESULT_NOMATE), and for a mate the answer line (MoveCodes ended by a value
@@ -13,8 +14,12 @@ struct GoMateOutcome {
   int result;
   const MoveCode* answer;
   int alternate_ply;     // ply of the first alternate solution, 0 = none found
-  bool alternate_timed_out;  // the first alternate search ran out of time
+  bool alternate_timed_out;  // the check left a ply undecided
 };
+
+// The soundness check of the last request's answer, with the alternate-
+// solution search on (empty otherwise).
+extern SoundnessReport last_soundness;
 
 // Written when a proven line fails the rules check; the solve then starts
 // again from empty tables, within the same limit.

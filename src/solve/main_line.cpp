@@ -43,23 +43,6 @@ int line_value(const MoveCode* line) {
   return value;
 }
 
-// Solves the board's position, attacker to move, as a root down to its least
-// value: `out` gets the mate and `value` its value. False when the least
-// value is not proven.
-bool least_mate(uint32_t limit_ms, MoveCode* out, int& value) {
-  node_board = board;
-  inner_solve = 1;
-  const MoveCode* answer = run_solver(SOLVE, limit_ms);
-  inner_solve = 0;
-  board = node_board;
-  if (solve_result != RESULT_MATE || shortest_state != SHORTEST_PROVEN || answer_rejected) return false;
-  int n = 0;
-  for (; n < MAX_LINE_PLIES && answer[n] > 0; ++n) out[n] = answer[n];
-  out[n] = 0;
-  value = line_value(out);
-  return true;
-}
-
 // With the board before the defender's move `index` of `current`: puts there
 // the first other legal reply whose least value is `needed`, followed by its
 // mate. Board moves come before drops, so that an interposition is the main
@@ -87,6 +70,20 @@ bool replace_reply(int index, int needed, uint32_t limit_ms) {
 }
 
 }  // namespace
+
+bool least_mate(uint32_t limit_ms, MoveCode* out, int& value) {
+  node_board = board;
+  inner_solve = 1;
+  const MoveCode* answer = run_solver(SOLVE, limit_ms);
+  inner_solve = 0;
+  board = node_board;
+  if (solve_result != RESULT_MATE || shortest_state != SHORTEST_PROVEN || answer_rejected) return false;
+  int n = 0;
+  for (; n < MAX_LINE_PLIES && answer[n] > 0; ++n) out[n] = answer[n];
+  out[n] = 0;
+  value = line_value(out);
+  return true;
+}
 
 bool settle_main_line(MoveCode* line, uint32_t limit_ms) {
   const int length = line_length(line);

@@ -17,3 +17,10 @@
 // completed (a stop, a least value not proven) ends the rewriting and keeps
 // the line as settled up to there. True when the line changed.
 bool settle_main_line(MoveCode* line, uint32_t limit_ms);
+
+// Solves the board's position, attacker to move, as a root down to its least
+// value within `limit_ms`: `out` (room for LINE_ARRAY_SIZE) gets the mate,
+// ended by 0, and `value` its value. False when the least value is not
+// proven. The board is left as it was; the request's own outcome
+// (solve_result and the rest) is the caller's to keep.
+bool least_mate(uint32_t limit_ms, MoveCode* out, int& value);

@@ -12,7 +12,7 @@ constexpr int SET_COUNT[PIECE_CODES] = {0, 18, 4, 4, 4, 4, 2, 2, 0, 0, 0, 0, 0, 
 
 }  // namespace
 
-bool position_is_solvable() {
+const char* position_fault() {
   int count[PIECE_CODES] = {};
   int kings[2] = {0, 0};
   int pawns_in_column[2][9] = {};
@@ -21,13 +21,13 @@ bool position_is_solvable() {
     const int piece = board.pieces[sq];
     const int owner = board.owners[sq];
     if (piece == EMPTY) {
-      if (owner != OWNER_NONE) return false;
+      if (owner != OWNER_NONE) return "a square that is empty and owned";
       continue;
     }
-    if (piece < 0 || piece >= PIECE_CODES || owner > OWNER_DEFENDER) return false;
+    if (piece < 0 || piece >= PIECE_CODES || owner > OWNER_DEFENDER) return "a piece that does not exist";
     // A piece that could never move again cannot have got where it stands.
-    if (!may_stand_unpromoted(owner, piece, sq)) return false;
-    if (piece == PAWN && ++pawns_in_column[owner][sq % 9] > 1) return false;  // two pawns on a file
+    if (!may_stand_unpromoted(owner, piece, sq)) return "a piece with no move left (a pawn, lance or knight too far up)";
+    if (piece == PAWN && ++pawns_in_column[owner][sq % 9] > 1) return "two unpromoted pawns of one side on a file";
     if (piece == KING) {
       ++kings[owner];
       if (owner == OWNER_DEFENDER) defender_king = sq;
@@ -36,18 +36,22 @@ bool position_is_solvable() {
   }
   for (int side = 0; side < 2; ++side) {
     for (int piece = PAWN; piece <= ROOK; ++piece) {
-      if (board.hands[side][piece] < 0) return false;
+      if (board.hands[side][piece] < 0) return "a negative number of pieces in hand";
       count[piece] += board.hands[side][piece];
     }
   }
-  if (kings[OWNER_DEFENDER] != 1 || kings[OWNER_ATTACKER] > 1) return false;
+  if (kings[OWNER_DEFENDER] != 1) return kings[OWNER_DEFENDER] == 0 ? "no king to mate" : "two defending kings";
+  if (kings[OWNER_ATTACKER] > 1) return "two attacking kings";
   for (int piece = PAWN; piece <= ROOK; ++piece)
-    if (count[piece] > SET_COUNT[piece]) return false;
+    if (count[piece] > SET_COUNT[piece]) return "more pieces of a kind than a shogi set has";
   // With the attacker to move, the defender's king must not stand in check:
   // the attacker would take it.
   build_step_tables();
-  return square_attacked(defender_king, OWNER_ATTACKER) == 0;
+  if (square_attacked(defender_king, OWNER_ATTACKER) != 0) return "the defending king in check with the attacker to move";
+  return nullptr;
 }
+
+bool position_is_solvable() { return position_fault() == nullptr; }
 
 uint64_t pieces_out_of_play() {
   int count[PIECE_CODES] = {};

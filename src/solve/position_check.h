@@ -10,6 +10,9 @@
 // its last two), no two unpromoted pawns of one side on a file, and the
 // defender's king not in check.
 bool position_is_solvable();
+// What no shogi set allows in the board's position, in a few words; null
+// when it passes position_is_solvable.
+const char* position_fault();
 
 // The pieces of a shogi set that are neither on the board nor in a hand,
 // five bits per kind (pawn in bits 0-4 up to rook in bits 30-34), for a
