@@ -13,6 +13,7 @@ struct ProblemEntry {
   std::string name;   // the note's identifier, else "<file stem>-<index>"
   std::string sfen;
   std::string known;  // a length, "nomate", "?" or empty
+  std::vector<std::string> stated{};  // the file's own solution in USI move text ("2c2b+", "G*2b"), empty when it has none
 };
 
 inline std::string trim_blanks(const std::string& text) {
