@@ -536,6 +536,52 @@ std::vector<std::string> read_kif_moves(const std::vector<std::string>& section,
   return line;
 }
 
+// Statements of a CSA line, which commas separate.
+std::vector<std::string> csa_statements(const std::string& line) {
+  std::vector<std::string> statements;
+  for (size_t start = 0;;) {
+    const size_t comma = line.find(',', start);
+    statements.push_back(line.substr(start, comma == std::string::npos ? comma : comma - start));
+    if (comma == std::string::npos) return statements;
+    start = comma + 1;
+  }
+}
+
+// The moves "+2726FU" after the side to move, up to a '%' or '/' line; "T12"
+// times are passed over. The piece code is the piece after the move, so a
+// promotion shows as the promoted code of the piece on the origin. Empty
+// when a move cannot be read or does not fit the position.
+std::vector<std::string> read_csa_moves(const std::vector<std::string>& statements, Diagram d) {
+  std::vector<std::string> line;
+  for (const std::string& statement : statements) {
+    const std::string s = trim_blanks(statement);
+    if (s.empty() || s[0] == 'T') continue;
+    if (s[0] == '%' || s[0] == '/') break;
+    const int mover = d.side_to_move ^ static_cast<int>(line.size() & 1);
+    if (s.size() != 7 || s[0] != (mover == 0 ? '+' : '-')) return {};
+    for (size_t i = 1; i <= 4; ++i)
+      if (s[i] < '0' || s[i] > '9') return {};
+    StatedMove m;
+    m.from_file = s[1] - '0', m.from_rank = s[2] - '0';
+    m.to_file = s[3] - '0', m.to_rank = s[4] - '0';
+    const int after = csa_piece(s.substr(5));
+    if (after < 0) return {};
+    if (m.from_file == 0 && m.from_rank == 0) {
+      m.drop = true;
+      m.piece = after;
+    } else {
+      if (m.from_file < 1 || m.from_rank < 1) return {};
+      m.piece = d.piece[m.from_rank - 1][9 - m.from_file];
+      if (after != m.piece) {
+        if (promote_of[m.piece] != after) return {};
+        m.promotes = true;
+      }
+    }
+    if (!play_stated_move(d, mover, m, line)) return {};
+  }
+  return line;
+}
+
 // ---- SFEN ----
 
 std::string sfen_hand_text(const Diagram& d) {
@@ -611,7 +657,8 @@ void load_diagram_file(const std::string& path, bool kif, std::vector<ProblemEnt
   ReadError error;
   int known = -1;
   std::vector<std::string> stated;
-  const bool ok = kif ? read_kif(text_to_utf8(bytes), diagram, known, error, &stated) : read_csa(bytes, diagram, error);
+  const bool ok = kif ? read_kif(text_to_utf8(bytes), diagram, known, error, &stated)
+                      : read_csa(bytes, diagram, error, &stated);
   if (!ok) {
     errors.push_back(path + ":" + std::to_string(error.line) + ": " + error.message);
     return;
@@ -764,8 +811,9 @@ bool read_kif(const std::string& text, Diagram& diagram, int& known_length, Read
   return true;
 }
 
-bool read_csa(const std::string& text, Diagram& diagram, ReadError& error) {
+bool read_csa(const std::string& text, Diagram& diagram, ReadError& error, std::vector<std::string>* stated) {
   diagram = Diagram{};
+  if (stated) stated->clear();
   const std::vector<std::string> lines = split_lines(text);
   bool any_position = false;
   int rest_to = -1;
@@ -774,18 +822,13 @@ bool read_csa(const std::string& text, Diagram& diagram, ReadError& error) {
     diagram.piece[rank - 1][9 - file] = static_cast<int8_t>(piece);
     diagram.colour[rank - 1][9 - file] = static_cast<int8_t>(colour);
   };
-  for (const std::string& line : lines) {
+  for (size_t line_index = 0; line_index < lines.size(); ++line_index) {
+    const std::string& line = lines[line_index];
     ++n;
     if (line.empty() || line[0] == '\'') continue;
-    // Several statements may share a line, separated by commas.
-    std::vector<std::string> statements;
-    for (size_t start = 0;;) {
-      const size_t comma = line.find(',', start);
-      statements.push_back(line.substr(start, comma == std::string::npos ? comma : comma - start));
-      if (comma == std::string::npos) break;
-      start = comma + 1;
-    }
-    for (std::string s : statements) {
+    const std::vector<std::string> statements = csa_statements(line);
+    for (size_t index = 0; index < statements.size(); ++index) {
+      const std::string& s = statements[index];
       std::string trimmed = trim_blanks(s);
       if (trimmed.empty()) continue;
       const char c = trimmed[0];
@@ -800,7 +843,16 @@ bool read_csa(const std::string& text, Diagram& diagram, ReadError& error) {
           return false;
         }
         if (rest_to >= 0) give_rest(diagram, rest_to);
-        return true;  // moves may follow; the problem is the position
+        if (stated) {
+          // The moves follow, on this line after a comma or on the next.
+          std::vector<std::string> after(statements.begin() + static_cast<long>(index) + 1, statements.end());
+          for (size_t later = line_index + 1; later < lines.size(); ++later) {
+            if (lines[later].empty() || lines[later][0] == '\'') continue;
+            for (std::string& statement : csa_statements(lines[later])) after.push_back(std::move(statement));
+          }
+          *stated = read_csa_moves(after, diagram);
+        }
+        return true;  // the problem is the position
       }
       if (c == 'V' || c == 'N' || c == '$' || c == 'T' || c == '%') continue;
       if (c != 'P' || s.size() < 2) {

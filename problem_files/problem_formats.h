@@ -45,8 +45,10 @@ struct ReadError {
 bool read_kif(const std::string& text, Diagram& diagram, int& known_length, ReadError& error,
               std::vector<std::string>* stated = nullptr);
 // A CSA position: P1..P9 rows or PI, P+/P- pieces (00 for the hand, 00AL for
-// the rest), and the "+" or "-" line of the side to move.
-bool read_csa(const std::string& text, Diagram& diagram, ReadError& error);
+// the rest), and the "+" or "-" line of the side to move. `stated` as for
+// read_kif, from the "+2726FU" lines after the side to move.
+bool read_csa(const std::string& text, Diagram& diagram, ReadError& error,
+              std::vector<std::string>* stated = nullptr);
 
 // A KIF file (UTF-8) of the diagram and a solution, one move text a line in
 // KIF notation ("２三桂成(13)"), ending "まで N手で詰み".

@@ -268,7 +268,9 @@ TEST(KifReader, GarbageNeverReadsOutOfBounds) {
   int known;
   ReadError error;
   EXPECT_FALSE(read_kif(text_to_utf8(noise), d, known, error));
-  EXPECT_FALSE(read_csa(noise, d, error));
+  std::vector<std::string> stated;
+  EXPECT_FALSE(read_csa(noise, d, error, &stated));
+  EXPECT_TRUE(stated.empty());
   EXPECT_EQ(text_to_utf8("\x82"), "\xEF\xBF\xBD");  // a lead byte at the very end
 }
 
@@ -297,6 +299,44 @@ TEST(CsaReader, RowsHandsTheRestAndTheSide) {
   // The starting position less the pieces listed.
   EXPECT_EQ(read_csa_sfen("PI82HI22KA\n+\n"),
             "lnsgkgsnl/9/ppppppppp/9/9/9/PPPPPPPPP/1B5R1/LNSGKGSNL b - 1");
+}
+
+TEST(CsaReader, MovesWithADropAndAPromotion) {
+  // The position of the KIF move section above, its moves in CSA.
+  const std::string position =
+      "P1 *  *  *  *  *  *  *  * -KY\n"
+      "P2 *  *  *  *  *  *  *  * -OU\n"
+      "P5 *  *  *  *  *  * +KE *  * \n"
+      "P6 *  *  *  *  * +KA *  *  * \n"
+      "P+00KI\n"
+      "+\n";
+  const std::string moves = "+3523NK,T3\n-1223OU\nT1\n'a comment\n+0034KI\n-2322OU\n+4613KA\n-1113KY\n+3423KI\n";
+  const auto stated = [](const std::string& text) {
+    Diagram d;
+    ReadError error;
+    std::vector<std::string> line = {"not cleared"};
+    if (!read_csa(text, d, error, &line)) return std::vector<std::string>{"error: " + error.message};
+    return line;
+  };
+  EXPECT_EQ(stated(position + moves + "%TSUMI\n-2223OU\n"), MOVES_USI);
+  EXPECT_EQ(stated(position + moves), MOVES_USI);
+  EXPECT_EQ(stated(position), std::vector<std::string>{});
+  // The knight taken on 2c is White's to drop, and only that.
+  const std::string capture = position + "+3523NK\n-1223OU\n+0034KI\n";
+  EXPECT_EQ(stated(capture + "-0033KE\n"), (std::vector<std::string>{"3e2c+", "1b2c", "G*3d", "N*3c"}));
+  EXPECT_EQ(stated(capture + "-0033NK\n"), std::vector<std::string>{});
+  EXPECT_EQ(stated(capture + "-0033KY\n"), std::vector<std::string>{});
+  const std::string sfen = read_csa_sfen(position);
+  for (const char* broken : {"+3523TO\n",             // a knight does not become a tokin
+                             "-3523NK\n",             // not White's turn
+                             "+3623NK\n",             // nothing on the origin
+                             "+0034GI\n",             // not in hand
+                             "+3523NKX\n",            // not a move
+                             "+3523NK\n-1223OU\n+0034KI\n-2322OU\n+4622KA\n",  // onto the king
+                             "+3523NK\n-1211OU\n"}) {  // onto its own lance
+    EXPECT_EQ(stated(position + broken), std::vector<std::string>{}) << broken;
+    EXPECT_EQ(read_csa_sfen(position + broken), sfen) << broken;
+  }
 }
 
 TEST(CsaReader, MalformedFilesNameTheLine) {
@@ -351,7 +391,7 @@ TEST(ProblemDirectory, MixedFilesInNameOrderWithTheBrokenOneReported) {
     std::ofstream(dir / name, std::ios::binary) << bytes;
   };
   write("c.kif", to_cp932(kif_text("\r\n")));
-  write("a.csa", "P-57FU\nP+59OU\nP-00KI\nP+00AL\n-\n");
+  write("a.csa", "P-57FU\nP+59OU\nP-00KI\nP+00AL\n-\n-0058KI\n%TORYO\n");
   write("b.sfen", "# two lines\n4k4/9/4P4/9/9/9/9/9/9 b G2r2b3g4s4n4l17p 1\t1\tregression-1\n"
                   "position sfen 8k/9/9/9/9/9/9/9/9 b G 1\n");
   write("d.kifu", "後手の持駒：なし\n+---------------------------+\n| ・ ・|一\n");
@@ -362,6 +402,7 @@ TEST(ProblemDirectory, MixedFilesInNameOrderWithTheBrokenOneReported) {
   ASSERT_EQ(problems.size(), 4u);
   EXPECT_EQ(problems[0].name, "a");
   EXPECT_EQ(problems[0].sfen, "9/9/9/9/9/9/4p4/9/4K4 w 2R2B3G4S4N4L17Pg 1");
+  EXPECT_EQ(problems[0].stated, std::vector<std::string>{"G*5h"});
   EXPECT_TRUE(problems[1].stated.empty());
   EXPECT_EQ(problems[1].name, "regression-1");
   EXPECT_EQ(problems[2].name, "b-2");
