@@ -71,8 +71,8 @@ bool is_utf8(const std::string& s) {
   return true;
 }
 
-// The double-byte Shift-JIS characters that board diagrams, hands and the
-// lines around them are made of, sorted by code.
+// The double-byte Shift-JIS characters that board diagrams, hands, move
+// sections and the lines around them are made of, sorted by code.
 struct SjisCharacter {
   uint16_t sjis;
   uint16_t unicode;
@@ -81,15 +81,17 @@ constexpr SjisCharacter SJIS_CHARACTERS[] = {
     {0x8140, 0x3000}, {0x8145, 0x30FB}, {0x8146, 0xFF1A}, {0x815B, 0x30FC}, {0x8162, 0xFF5C}, {0x817B, 0xFF0B},
     {0x817C, 0xFF0D}, {0x81A2, 0x25B3}, {0x81A3, 0x25B2}, {0x824F, 0xFF10}, {0x8250, 0xFF11}, {0x8251, 0xFF12},
     {0x8252, 0xFF13}, {0x8253, 0xFF14}, {0x8254, 0xFF15}, {0x8255, 0xFF16}, {0x8256, 0xFF17}, {0x8257, 0xFF18},
-    {0x8258, 0xFF19}, {0x82B5, 0x3057}, {0x82B7, 0x3059}, {0x82C4, 0x3066}, {0x82C5, 0x3067}, {0x82C6, 0x3068}, {0x82C8, 0x306A},
-    {0x82CC, 0x306E}, {0x82D7, 0x3079}, {0x82DC, 0x307E}, {0x82DD, 0x307F}, {0x82E8, 0x308A}, {0x88C7, 0x674F}, {0x88EA, 0x4E00},
-    {0x89A4, 0x738B}, {0x89BA, 0x4E0B}, {0x8A70, 0x89D2}, {0x8A84, 0x5272}, {0x8B6C, 0x8A70}, {0x8BCA, 0x7389},
-    {0x8BE0, 0x91D1}, {0x8BE2, 0x9280}, {0x8BE3, 0x4E5D}, {0x8BEE, 0x99D2}, {0x8C5C, 0x572D}, {0x8C6A, 0x6842},
-    {0x8CDC, 0x4E94}, {0x8CE3, 0x5F8C}, {0x8D81, 0x9999}, {0x8D87, 0x5408}, {0x8E4F, 0x4E09}, {0x8E63, 0x6B8B},
-    {0x8E6C, 0x56DB}, {0x8E9D, 0x6301}, {0x8EB5, 0x4E03}, {0x8EE8, 0x624B}, {0x8F5C, 0x5341}, {0x8FE3, 0x4E0A},
-    {0x9094, 0x6570}, {0x90AC, 0x6210}, {0x90E6, 0x5148}, {0x9153, 0x5168}, {0x91C5, 0x6253}, {0x93AF, 0x540C},
-    {0x93F1, 0x4E8C}, {0x946E, 0x99AC}, {0x94AA, 0x516B}, {0x94D4, 0x756A}, {0x94F2, 0x98DB}, {0x9573, 0x4E0D},
-    {0x9594, 0x90E8}, {0x95E0, 0x6B69}, {0x97B3, 0x7ADC}, {0x97B4, 0x9F8D}, {0x985A, 0x516D},
+    {0x8258, 0xFF19}, {0x82B5, 0x3057}, {0x82B7, 0x3059}, {0x82C4, 0x3066}, {0x82C5, 0x3067}, {0x82C6, 0x3068},
+    {0x82C8, 0x306A}, {0x82CC, 0x306E}, {0x82D7, 0x3079}, {0x82DC, 0x307E}, {0x82DD, 0x307F}, {0x82E8, 0x308A},
+    {0x88C7, 0x674F}, {0x88EA, 0x4E00}, {0x89A4, 0x738B}, {0x89BA, 0x4E0B}, {0x89BB, 0x5316}, {0x8A70, 0x89D2},
+    {0x8A84, 0x5272}, {0x8B6C, 0x8A70}, {0x8BCA, 0x7389}, {0x8BE0, 0x91D1}, {0x8BE2, 0x9280}, {0x8BE3, 0x4E5D},
+    {0x8BEE, 0x99D2}, {0x8C5C, 0x572D}, {0x8C6A, 0x6842}, {0x8CDC, 0x4E94}, {0x8CE3, 0x5F8C}, {0x8D81, 0x9999},
+    {0x8D87, 0x5408}, {0x8E4F, 0x4E09}, {0x8E63, 0x6B8B}, {0x8E6C, 0x56DB}, {0x8E9D, 0x6301}, {0x8EB5, 0x4E03},
+    {0x8EE8, 0x624B}, {0x8F5C, 0x5341}, {0x8FE3, 0x4E0A}, {0x9094, 0x6570}, {0x90AC, 0x6210}, {0x90E6, 0x5148},
+    {0x90E7, 0x5343}, {0x9153, 0x5168}, {0x91C5, 0x6253}, {0x9266, 0x65AD}, {0x9286, 0x4E2D}, {0x938A, 0x6295},
+    {0x93AF, 0x540C}, {0x93F1, 0x4E8C}, {0x93FA, 0x65E5}, {0x946E, 0x99AC}, {0x94AA, 0x516B}, {0x94D4, 0x756A},
+    {0x94F2, 0x98DB}, {0x9573, 0x4E0D}, {0x9594, 0x90E8}, {0x95CF, 0x5909}, {0x95E0, 0x6B69}, {0x97B3, 0x7ADC},
+    {0x97B4, 0x9F8D}, {0x97B9, 0x4E86}, {0x985A, 0x516D},
 };
 constexpr uint32_t REPLACEMENT = 0xFFFD;
 
@@ -373,6 +375,213 @@ bool is_move_line(const std::string& line) {
   return i < line.size() && line[i] == ' ';
 }
 
+// ---- stated solutions ----
+
+// One move of a file's own solution, in shogi coordinates. `piece` is the
+// kind as it stands before the move (the kind dropped for a drop).
+struct StatedMove {
+  bool drop = false;
+  int from_file = 0, from_rank = 0;
+  int to_file = 0, to_rank = 0;
+  int piece = EMPTY;
+  bool promotes = false;
+};
+
+bool can_promote(int piece) { return piece >= PAWN && piece <= ROOK && piece != GOLD; }
+bool in_zone(int colour, int rank) { return colour == 0 ? rank <= 3 : rank >= 7; }
+
+// Plays `m` for `mover` on `d` and appends its USI text to `line`; false when
+// the move does not fit the position, so that a stated line that goes astray
+// is not taken for the file's solution.
+bool play_stated_move(Diagram& d, int mover, const StatedMove& m, std::vector<std::string>& line) {
+  const auto on_board = [](int file, int rank) { return file >= 1 && file <= 9 && rank >= 1 && rank <= 9; };
+  if (!on_board(m.to_file, m.to_rank)) return false;
+  int8_t& to_piece = d.piece[m.to_rank - 1][9 - m.to_file];
+  int8_t& to_colour = d.colour[m.to_rank - 1][9 - m.to_file];
+  std::string usi;
+  if (m.drop) {
+    if (m.promotes || m.piece < PAWN || m.piece > ROOK || d.hands[mover][m.piece] <= 0 || to_piece != EMPTY) return false;
+    --d.hands[mover][m.piece];
+    to_piece = static_cast<int8_t>(m.piece);
+    to_colour = static_cast<int8_t>(mover);
+    usi = std::string(1, SFEN_LETTERS[m.piece]) + "*";
+  } else {
+    if (!on_board(m.from_file, m.from_rank) || (m.from_file == m.to_file && m.from_rank == m.to_rank)) return false;
+    int8_t& from_piece = d.piece[m.from_rank - 1][9 - m.from_file];
+    int8_t& from_colour = d.colour[m.from_rank - 1][9 - m.from_file];
+    if (m.piece == EMPTY || from_piece != m.piece || from_colour != mover) return false;
+    if (m.promotes && (!can_promote(m.piece) || !(in_zone(mover, m.from_rank) || in_zone(mover, m.to_rank)))) return false;
+    if (to_piece != EMPTY) {
+      if (to_colour == mover || to_piece == KING) return false;
+      ++d.hands[mover][demote_of[to_piece]];
+    }
+    to_piece = static_cast<int8_t>(m.promotes ? promote_of[m.piece] : m.piece);
+    to_colour = static_cast<int8_t>(mover);
+    from_piece = EMPTY;
+    from_colour = 0;
+    usi = std::string(1, static_cast<char>('0' + m.from_file)) + static_cast<char>('a' + m.from_rank - 1);
+  }
+  usi += std::string(1, static_cast<char>('0' + m.to_file)) + static_cast<char>('a' + m.to_rank - 1);
+  if (m.promotes) usi += '+';
+  line.push_back(usi);
+  return true;
+}
+
+// Blanks, ASCII and full-width, from `at`.
+void skip_blanks(const std::string& s, size_t& at) {
+  for (;;) {
+    if (at < s.size() && (s[at] == ' ' || s[at] == '\t')) {
+      ++at;
+    } else if (s.compare(at, 3, "　") == 0) {
+      at += 3;
+    } else {
+      return;
+    }
+  }
+}
+
+bool take(const std::string& s, size_t& at, const char* word) {
+  const size_t length = std::strlen(word);
+  if (s.compare(at, length, word) != 0) return false;
+  at += length;
+  return true;
+}
+
+// The move text of a KIF move line ("２三桂成(31)   ( 0:00/00:00:00)",
+// "同　玉(22)", "３二金打"): false when it is not a move. `last_file` and
+// `last_rank` are the previous move's destination for 同, 0 before any.
+bool read_kif_move(const std::string& text, int last_file, int last_rank, StatedMove& m) {
+  size_t at = 0;
+  skip_blanks(text, at);
+  if (take(text, at, "同")) {
+    if (last_file == 0) return false;
+    m.to_file = last_file, m.to_rank = last_rank;
+    skip_blanks(text, at);
+  } else {
+    const uint32_t file = next_character(text, at);
+    const uint32_t rank = next_character(text, at);
+    m.to_file = file == 0 ? -1 : kanji_digit(file);
+    m.to_rank = rank == 0 ? -1 : kanji_digit(rank);
+    if (m.to_file < 1 || m.to_rank < 1) return false;
+  }
+  if (take(text, at, "成香")) {
+    m.piece = PRO_LANCE;
+  } else if (take(text, at, "成桂")) {
+    m.piece = PRO_KNIGHT;
+  } else if (take(text, at, "成銀")) {
+    m.piece = PRO_SILVER;
+  } else {
+    m.piece = kif_board_piece(next_character(text, at));
+    if (m.piece <= EMPTY) return false;
+  }
+  bool declined = false;
+  if (take(text, at, "成")) {
+    m.promotes = true;
+  } else if (take(text, at, "不成")) {
+    declined = true;
+  } else if (take(text, at, "打")) {
+    m.drop = true;
+  }
+  if (declined && !can_promote(m.piece)) return false;
+  if (text.compare(at, 1, "(") == 0) {
+    if (m.drop || at + 3 >= text.size() || text[at + 3] != ')') return false;
+    m.from_file = text[at + 1] - '0', m.from_rank = text[at + 2] - '0';
+    if (m.from_file < 1 || m.from_file > 9 || m.from_rank < 1 || m.from_rank > 9) return false;
+    at += 4;
+  } else if (!m.drop) {
+    return false;  // a board move without its origin cannot be told from a drop
+  }
+  // What may follow: the time "( 0:00/00:00:00)" and the '+' of a move that
+  // has branches.
+  skip_blanks(text, at);
+  if (text.compare(at, 1, "(") == 0) {
+    const size_t close = text.find(')', at);
+    if (close == std::string::npos) return false;
+    at = close + 1;
+    skip_blanks(text, at);
+  }
+  if (text.compare(at, 1, "+") == 0) ++at;
+  skip_blanks(text, at);
+  return at == text.size();
+}
+
+// The main line of a KIF move section, from its first line on: moves until
+// the first line that is neither a move nor a comment. Empty when a move
+// cannot be read or does not fit the position.
+std::vector<std::string> read_kif_moves(const std::vector<std::string>& section, Diagram d) {
+  std::vector<std::string> line;
+  int last_file = 0, last_rank = 0;
+  long expected = -1;
+  for (const std::string& text : section) {
+    if (text.empty() || text[0] == '*' || text[0] == '&' || text[0] == '#' || starts_with(text, "手数")) continue;
+    if (!is_move_line(text)) break;  // まで…, 変化：…, anything else
+    size_t at = text.find_first_not_of(' ');
+    long number = 0;
+    for (; text[at] >= '0' && text[at] <= '9'; ++at)
+      if (number < 1000000) number = number * 10 + (text[at] - '0');
+    // A number out of turn is a branch written without its 変化 line.
+    if (expected >= 0 && number != expected) return {};
+    expected = number + 1;
+    size_t move_at = at;
+    skip_blanks(text, move_at);
+    const std::string move_text = text.substr(move_at);
+    static constexpr const char* endings[] = {"詰み", "投了", "中断", "千日手"};
+    if (std::any_of(std::begin(endings), std::end(endings), [&](const char* e) { return starts_with(move_text, e); }))
+      break;
+    StatedMove m;
+    const int mover = d.side_to_move ^ static_cast<int>(line.size() & 1);
+    if (!read_kif_move(move_text, last_file, last_rank, m) || !play_stated_move(d, mover, m, line)) return {};
+    last_file = m.to_file, last_rank = m.to_rank;
+  }
+  return line;
+}
+
+// Statements of a CSA line, which commas separate.
+std::vector<std::string> csa_statements(const std::string& line) {
+  std::vector<std::string> statements;
+  for (size_t start = 0;;) {
+    const size_t comma = line.find(',', start);
+    statements.push_back(line.substr(start, comma == std::string::npos ? comma : comma - start));
+    if (comma == std::string::npos) return statements;
+    start = comma + 1;
+  }
+}
+
+// The moves "+2726FU" after the side to move, up to a '%' or '/' line; "T12"
+// times are passed over. The piece code is the piece after the move, so a
+// promotion shows as the promoted code of the piece on the origin. Empty
+// when a move cannot be read or does not fit the position.
+std::vector<std::string> read_csa_moves(const std::vector<std::string>& statements, Diagram d) {
+  std::vector<std::string> line;
+  for (const std::string& statement : statements) {
+    const std::string s = trim_blanks(statement);
+    if (s.empty() || s[0] == 'T') continue;
+    if (s[0] == '%' || s[0] == '/') break;
+    const int mover = d.side_to_move ^ static_cast<int>(line.size() & 1);
+    if (s.size() != 7 || s[0] != (mover == 0 ? '+' : '-')) return {};
+    for (size_t i = 1; i <= 4; ++i)
+      if (s[i] < '0' || s[i] > '9') return {};
+    StatedMove m;
+    m.from_file = s[1] - '0', m.from_rank = s[2] - '0';
+    m.to_file = s[3] - '0', m.to_rank = s[4] - '0';
+    const int after = csa_piece(s.substr(5));
+    if (after < 0) return {};
+    if (m.from_file == 0 && m.from_rank == 0) {
+      m.drop = true;
+      m.piece = after;
+    } else {
+      if (m.from_file < 1 || m.from_rank < 1) return {};
+      m.piece = d.piece[m.from_rank - 1][9 - m.from_file];
+      if (after != m.piece) {
+        if (promote_of[m.piece] != after) return {};
+        m.promotes = true;
+      }
+    }
+    if (!play_stated_move(d, mover, m, line)) return {};
+  }
+  return line;
+}
+
 // ---- SFEN ----
 
 std::string sfen_hand_text(const Diagram& d) {
@@ -447,7 +656,9 @@ void load_diagram_file(const std::string& path, bool kif, std::vector<ProblemEnt
   Diagram diagram;
   ReadError error;
   int known = -1;
-  const bool ok = kif ? read_kif(text_to_utf8(bytes), diagram, known, error) : read_csa(bytes, diagram, error);
+  std::vector<std::string> stated;
+  const bool ok = kif ? read_kif(text_to_utf8(bytes), diagram, known, error, &stated)
+                      : read_csa(bytes, diagram, error, &stated);
   if (!ok) {
     errors.push_back(path + ":" + std::to_string(error.line) + ": " + error.message);
     return;
@@ -456,7 +667,8 @@ void load_diagram_file(const std::string& path, bool kif, std::vector<ProblemEnt
   p.name = file_stem(path);
   p.sfen = diagram_to_sfen(diagram);
   p.known = known >= 0 ? std::to_string(known) : "";
-  problems.push_back(p);
+  p.stated = std::move(stated);
+  problems.push_back(std::move(p));
 }
 
 void load_one_file(const std::string& path, std::vector<ProblemEntry>& problems, std::vector<std::string>& errors) {
@@ -491,20 +703,28 @@ std::string text_to_utf8(const std::string& bytes, bool* was_shift_jis) {
   return starts_with(bytes, "\xEF\xBB\xBF") ? bytes.substr(3) : bytes;
 }
 
-bool read_kif(const std::string& text, Diagram& diagram, int& known_length, ReadError& error) {
+bool read_kif(const std::string& text, Diagram& diagram, int& known_length, ReadError& error,
+              std::vector<std::string>* stated) {
   diagram = Diagram{};
   known_length = -1;
+  if (stated) stated->clear();
   const std::vector<std::string> lines = split_lines(text);
   enum { BEFORE, INSIDE, AFTER } board = BEFORE;
   int rows = 0;
   bool hand_given[2] = {false, false};
   bool rest[2] = {false, false};
   bool moves = false;
+  bool branches = false;
+  std::vector<std::string> section;  // the move section up to its first branch
   int n = 0;
   for (const std::string& raw : lines) {
     ++n;
     const std::string line = trim_end(raw);
     if (moves) {
+      // A branch's "まで" is not the main line's length.
+      if (starts_with(line, "変化")) branches = true;
+      if (branches) continue;
+      section.push_back(line);
       if (const int length = mate_length(line); length >= 0) known_length = length;
       continue;
     }
@@ -563,6 +783,7 @@ bool read_kif(const std::string& text, Diagram& diagram, int& known_length, Read
     }
     if (starts_with(line, "手数") || is_move_line(line)) {
       moves = true;
+      section.push_back(line);
       if (const int length = mate_length(line); length >= 0) known_length = length;
       continue;
     }
@@ -586,11 +807,13 @@ bool read_kif(const std::string& text, Diagram& diagram, int& known_length, Read
   for (int c = 0; c < 2; ++c) {
     if (rest[c] || (c == defender && !hand_given[c])) give_rest(diagram, c);
   }
+  if (stated) *stated = read_kif_moves(section, diagram);
   return true;
 }
 
-bool read_csa(const std::string& text, Diagram& diagram, ReadError& error) {
+bool read_csa(const std::string& text, Diagram& diagram, ReadError& error, std::vector<std::string>* stated) {
   diagram = Diagram{};
+  if (stated) stated->clear();
   const std::vector<std::string> lines = split_lines(text);
   bool any_position = false;
   int rest_to = -1;
@@ -599,18 +822,13 @@ bool read_csa(const std::string& text, Diagram& diagram, ReadError& error) {
     diagram.piece[rank - 1][9 - file] = static_cast<int8_t>(piece);
     diagram.colour[rank - 1][9 - file] = static_cast<int8_t>(colour);
   };
-  for (const std::string& line : lines) {
+  for (size_t line_index = 0; line_index < lines.size(); ++line_index) {
+    const std::string& line = lines[line_index];
     ++n;
     if (line.empty() || line[0] == '\'') continue;
-    // Several statements may share a line, separated by commas.
-    std::vector<std::string> statements;
-    for (size_t start = 0;;) {
-      const size_t comma = line.find(',', start);
-      statements.push_back(line.substr(start, comma == std::string::npos ? comma : comma - start));
-      if (comma == std::string::npos) break;
-      start = comma + 1;
-    }
-    for (std::string s : statements) {
+    const std::vector<std::string> statements = csa_statements(line);
+    for (size_t index = 0; index < statements.size(); ++index) {
+      const std::string& s = statements[index];
       std::string trimmed = trim_blanks(s);
       if (trimmed.empty()) continue;
       const char c = trimmed[0];
@@ -625,7 +843,16 @@ bool read_csa(const std::string& text, Diagram& diagram, ReadError& error) {
           return false;
         }
         if (rest_to >= 0) give_rest(diagram, rest_to);
-        return true;  // moves may follow; the problem is the position
+        if (stated) {
+          // The moves follow, on this line after a comma or on the next.
+          std::vector<std::string> after(statements.begin() + static_cast<long>(index) + 1, statements.end());
+          for (size_t later = line_index + 1; later < lines.size(); ++later) {
+            if (lines[later].empty() || lines[later][0] == '\'') continue;
+            for (std::string& statement : csa_statements(lines[later])) after.push_back(std::move(statement));
+          }
+          *stated = read_csa_moves(after, diagram);
+        }
+        return true;  // the problem is the position
       }
       if (c == 'V' || c == 'N' || c == '$' || c == 'T' || c == '%') continue;
       if (c != 'P' || s.size() < 2) {

@@ -37,12 +37,18 @@ struct ReadError {
 };
 
 // A KIF board diagram in UTF-8 text. `known_length` is the N of a
-// "まで N手で詰み" line of a move section, else -1. A missing defender's hand
-// line or "残り全部" gives the defender every piece not placed elsewhere.
-bool read_kif(const std::string& text, Diagram& diagram, int& known_length, ReadError& error);
+// "まで N手で詰み" line of the main line's move section, else -1. A missing
+// defender's hand line or "残り全部" gives the defender every piece not
+// placed elsewhere. `stated`, when given, receives the main line of the move
+// section in USI move text; it is left empty when the file has no moves or
+// when a move cannot be read or does not fit the position, which is no error.
+bool read_kif(const std::string& text, Diagram& diagram, int& known_length, ReadError& error,
+              std::vector<std::string>* stated = nullptr);
 // A CSA position: P1..P9 rows or PI, P+/P- pieces (00 for the hand, 00AL for
-// the rest), and the "+" or "-" line of the side to move.
-bool read_csa(const std::string& text, Diagram& diagram, ReadError& error);
+// the rest), and the "+" or "-" line of the side to move. `stated` as for
+// read_kif, from the "+2726FU" lines after the side to move.
+bool read_csa(const std::string& text, Diagram& diagram, ReadError& error,
+              std::vector<std::string>* stated = nullptr);
 
 // A KIF file (UTF-8) of the diagram and a solution, one move text a line in
 // KIF notation ("２三桂成(13)"), ending "まで N手で詰み", then its branches.

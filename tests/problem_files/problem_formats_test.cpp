@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -60,6 +61,50 @@ std::string read_csa_sfen(const std::string& text) {
   ReadError error;
   if (!read_csa(text, d, error)) return "error " + std::to_string(error.line) + ": " + error.message;
   return diagram_to_sfen(d);
+}
+
+// A problem with a move section: a promotion, recaptures by 同, a drop, a
+// declined promotion, a comment and the times of a GUI.
+const std::string MOVES_LINES[] = {
+    "後手の持駒：なし",
+    "  ９ ８ ７ ６ ５ ４ ３ ２ １",
+    "+---------------------------+",
+    "| ・ ・ ・ ・ ・ ・ ・ ・v香|一",
+    "| ・ ・ ・ ・ ・ ・ ・ ・v玉|二",
+    "| ・ ・ ・ ・ ・ ・ ・ ・ ・|三",
+    "| ・ ・ ・ ・ ・ ・ ・ ・ ・|四",
+    "| ・ ・ ・ ・ ・ ・ 桂 ・ ・|五",
+    "| ・ ・ ・ ・ ・ 角 ・ ・ ・|六",
+    "| ・ ・ ・ ・ ・ ・ ・ ・ ・|七",
+    "| ・ ・ ・ ・ ・ ・ ・ ・ ・|八",
+    "| ・ ・ ・ ・ ・ ・ ・ ・ ・|九",
+    "+---------------------------+",
+    "先手の持駒：金",
+    "手数----指手---------消費時間--",
+    "   1 ２三桂成(35)   ( 0:00/00:00:00)",
+    "   2 同　玉(12)   ( 0:01/00:00:01)",
+    "   3 ３四金打   ( 0:00/00:00:01)+",
+    "*合駒なし",
+    "   4 ２二玉(23)",
+    "   5 １三角不成(46)",
+    "   6 同　香(11)",
+    "   7 ２三金(34)",
+    "   8 詰み",
+    "まで7手で詰み",
+};
+const std::vector<std::string> MOVES_USI = {"3e2c+", "1b2c", "G*3d", "2c2b", "4f1c", "1a1c", "3d2c"};
+constexpr size_t FIRST_MOVE_LINE = 15;
+
+// The stated line of a KIF file, with its position and known length.
+std::vector<std::string> kif_stated(const std::string& bytes, std::string* sfen = nullptr, int* known = nullptr) {
+  Diagram d;
+  int length = -2;
+  ReadError error;
+  std::vector<std::string> stated = {"not cleared"};
+  if (!read_kif(text_to_utf8(bytes), d, length, error, &stated)) return {"error: " + error.message};
+  if (sfen) *sfen = diagram_to_sfen(d);
+  if (known) *known = length;
+  return stated;
 }
 
 TEST(KifReader, BothEncodingsAndLineEndsGiveOnePosition) {
@@ -139,18 +184,82 @@ TEST(KifReader, MalformedFilesNameTheLine) {
             "error 10: the board diagram is not closed by a +---+ line");
 }
 
+TEST(KifStatedLine, TheMoveSectionInUsiInBothEncodings) {
+  const std::string text = join(MOVES_LINES, std::size(MOVES_LINES), "\n");
+  int known = 0;
+  EXPECT_EQ(kif_stated(text, nullptr, &known), MOVES_USI);
+  EXPECT_EQ(known, 7);
+  EXPECT_EQ(kif_stated(to_cp932(join(MOVES_LINES, std::size(MOVES_LINES), "\r\n"))), MOVES_USI);
+  // Other endings of the main line, also read from Shift-JIS.
+  for (const char* ending : {"   8 投了", "   8 中断", "   8 千日手"}) {
+    std::vector<std::string> lines(std::begin(MOVES_LINES), std::end(MOVES_LINES));
+    lines[FIRST_MOVE_LINE + 8] = ending;
+    EXPECT_EQ(kif_stated(to_cp932(join(lines.data(), lines.size(), "\r\n"))), MOVES_USI) << ending;
+  }
+  // Promoted pieces by their two-character names, and 同 without a blank.
+  std::vector<std::string> lines(std::begin(MOVES_LINES), std::begin(MOVES_LINES) + FIRST_MOVE_LINE);
+  lines[7] = "| ・ ・ ・ ・ ・ ・ 全 ・ ・|五";
+  lines.insert(lines.end(), {"   1 ２四成銀(35)", "   2 同玉(23)"});
+  lines[4] = "| ・ ・ ・ ・ ・ ・ ・ ・ ・|二";
+  lines[5] = "| ・ ・ ・ ・ ・ ・ ・v玉 ・|三";
+  EXPECT_EQ(kif_stated(join(lines.data(), lines.size(), "\n")), (std::vector<std::string>{"3e2d", "2c2d"}));
+}
+
+TEST(KifStatedLine, OnlyTheMainLineBeforeItsBranches) {
+  std::vector<std::string> lines(std::begin(MOVES_LINES), std::end(MOVES_LINES));
+  lines.insert(lines.end(), {"", "変化：4手", "   4 １二玉(23)", "   5 ２二金(34)", "まで5手で詰み"});
+  int known = 0;
+  EXPECT_EQ(kif_stated(join(lines.data(), lines.size(), "\n"), nullptr, &known), MOVES_USI);
+  EXPECT_EQ(known, 7);
+  EXPECT_EQ(kif_stated(to_cp932(join(lines.data(), lines.size(), "\r\n")), nullptr, &known), MOVES_USI);
+  EXPECT_EQ(known, 7);
+}
+
+TEST(KifStatedLine, AMoveThatCannotBeReadLeavesNoLineButThePosition) {
+  std::string position;
+  kif_stated(join(MOVES_LINES, std::size(MOVES_LINES), "\n"), &position);
+  // Each replaces the move of its number.
+  const std::pair<int, const char*> broken[] = {
+      {1, "   1 ２三猫成(35)"},   // not a piece
+      {1, "   1 同　桂成(35)"},   // 同 before any move
+      {1, "   1 ２三桂成(36)"},   // nothing on the origin
+      {1, "   1 ２三桂成(3"},     // the origin cut short
+      {1, "   1 ２三桂成(35)x"},  // something after the move
+      {1, "   1 ２三桂成"},       // a board move without its origin
+      {3, "   3 ３四銀打"},       // not in hand
+      {3, "   3 ２三金打"},       // onto the king
+      {3, "   4 ３四金打"},       // a number out of turn
+      {5, "   5 ３七角成(46)"},   // promoting outside the zone
+      {5, "   5 ３四角(46)"},     // onto its own gold
+      {6, "   6 同　玉成(22)"},   // a king does not promote
+      {7, "   7 ２三金成(34)"},   // nor does a gold
+  };
+  for (const auto& [number, line] : broken) {
+    std::vector<std::string> lines(std::begin(MOVES_LINES), std::end(MOVES_LINES));
+    const std::string prefix = "   " + std::to_string(number) + " ";
+    *std::find_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }) = line;
+    std::string sfen;
+    EXPECT_EQ(kif_stated(join(lines.data(), lines.size(), "\n"), &sfen), std::vector<std::string>{}) << line;
+    EXPECT_EQ(sfen, position) << line;
+  }
+}
+
 TEST(KifReader, GarbageNeverReadsOutOfBounds) {
   // Cut at every length, in both encodings, and with stray bytes: each
   // either reads or names a line; the sanitizers watch the bounds.
-  const std::string texts[] = {kif_text(), to_cp932(kif_text("\r\n"))};
+  const std::string texts[] = {kif_text(), to_cp932(kif_text("\r\n")), join(MOVES_LINES, std::size(MOVES_LINES), "\n"),
+                               to_cp932(join(MOVES_LINES, std::size(MOVES_LINES), "\r\n"))};
   for (const std::string& text : texts) {
     for (size_t cut = 0; cut <= text.size(); ++cut) {
       Diagram d;
       int known;
       ReadError error;
-      if (!read_kif(text_to_utf8(text.substr(0, cut)), d, known, error)) {
+      std::vector<std::string> stated;
+      if (!read_kif(text_to_utf8(text.substr(0, cut)), d, known, error, &stated)) {
         EXPECT_GT(error.line, 0) << cut;
+        EXPECT_TRUE(stated.empty()) << cut;
       }
+      EXPECT_LE(stated.size(), MOVES_USI.size()) << cut;
     }
   }
   std::string noise;
@@ -159,7 +268,9 @@ TEST(KifReader, GarbageNeverReadsOutOfBounds) {
   int known;
   ReadError error;
   EXPECT_FALSE(read_kif(text_to_utf8(noise), d, known, error));
-  EXPECT_FALSE(read_csa(noise, d, error));
+  std::vector<std::string> stated;
+  EXPECT_FALSE(read_csa(noise, d, error, &stated));
+  EXPECT_TRUE(stated.empty());
   EXPECT_EQ(text_to_utf8("\x82"), "\xEF\xBF\xBD");  // a lead byte at the very end
 }
 
@@ -188,6 +299,44 @@ TEST(CsaReader, RowsHandsTheRestAndTheSide) {
   // The starting position less the pieces listed.
   EXPECT_EQ(read_csa_sfen("PI82HI22KA\n+\n"),
             "lnsgkgsnl/9/ppppppppp/9/9/9/PPPPPPPPP/1B5R1/LNSGKGSNL b - 1");
+}
+
+TEST(CsaReader, MovesWithADropAndAPromotion) {
+  // The position of the KIF move section above, its moves in CSA.
+  const std::string position =
+      "P1 *  *  *  *  *  *  *  * -KY\n"
+      "P2 *  *  *  *  *  *  *  * -OU\n"
+      "P5 *  *  *  *  *  * +KE *  * \n"
+      "P6 *  *  *  *  * +KA *  *  * \n"
+      "P+00KI\n"
+      "+\n";
+  const std::string moves = "+3523NK,T3\n-1223OU\nT1\n'a comment\n+0034KI\n-2322OU\n+4613KA\n-1113KY\n+3423KI\n";
+  const auto stated = [](const std::string& text) {
+    Diagram d;
+    ReadError error;
+    std::vector<std::string> line = {"not cleared"};
+    if (!read_csa(text, d, error, &line)) return std::vector<std::string>{"error: " + error.message};
+    return line;
+  };
+  EXPECT_EQ(stated(position + moves + "%TSUMI\n-2223OU\n"), MOVES_USI);
+  EXPECT_EQ(stated(position + moves), MOVES_USI);
+  EXPECT_EQ(stated(position), std::vector<std::string>{});
+  // The knight taken on 2c is White's to drop, and only that.
+  const std::string capture = position + "+3523NK\n-1223OU\n+0034KI\n";
+  EXPECT_EQ(stated(capture + "-0033KE\n"), (std::vector<std::string>{"3e2c+", "1b2c", "G*3d", "N*3c"}));
+  EXPECT_EQ(stated(capture + "-0033NK\n"), std::vector<std::string>{});
+  EXPECT_EQ(stated(capture + "-0033KY\n"), std::vector<std::string>{});
+  const std::string sfen = read_csa_sfen(position);
+  for (const char* broken : {"+3523TO\n",             // a knight does not become a tokin
+                             "-3523NK\n",             // not White's turn
+                             "+3623NK\n",             // nothing on the origin
+                             "+0034GI\n",             // not in hand
+                             "+3523NKX\n",            // not a move
+                             "+3523NK\n-1223OU\n+0034KI\n-2322OU\n+4622KA\n",  // onto the king
+                             "+3523NK\n-1211OU\n"}) {  // onto its own lance
+    EXPECT_EQ(stated(position + broken), std::vector<std::string>{}) << broken;
+    EXPECT_EQ(read_csa_sfen(position + broken), sfen) << broken;
+  }
 }
 
 TEST(CsaReader, MalformedFilesNameTheLine) {
@@ -242,7 +391,7 @@ TEST(ProblemDirectory, MixedFilesInNameOrderWithTheBrokenOneReported) {
     std::ofstream(dir / name, std::ios::binary) << bytes;
   };
   write("c.kif", to_cp932(kif_text("\r\n")));
-  write("a.csa", "P-57FU\nP+59OU\nP-00KI\nP+00AL\n-\n");
+  write("a.csa", "P-57FU\nP+59OU\nP-00KI\nP+00AL\n-\n-0058KI\n%TORYO\n");
   write("b.sfen", "# two lines\n4k4/9/4P4/9/9/9/9/9/9 b G2r2b3g4s4n4l17p 1\t1\tregression-1\n"
                   "position sfen 8k/9/9/9/9/9/9/9/9 b G 1\n");
   write("d.kifu", "後手の持駒：なし\n+---------------------------+\n| ・ ・|一\n");
@@ -253,6 +402,8 @@ TEST(ProblemDirectory, MixedFilesInNameOrderWithTheBrokenOneReported) {
   ASSERT_EQ(problems.size(), 4u);
   EXPECT_EQ(problems[0].name, "a");
   EXPECT_EQ(problems[0].sfen, "9/9/9/9/9/9/4p4/9/4K4 w 2R2B3G4S4N4L17Pg 1");
+  EXPECT_EQ(problems[0].stated, std::vector<std::string>{"G*5h"});
+  EXPECT_TRUE(problems[1].stated.empty());
   EXPECT_EQ(problems[1].name, "regression-1");
   EXPECT_EQ(problems[2].name, "b-2");
   EXPECT_EQ(problems[2].sfen, "8k/9/9/9/9/9/9/9/9 b G 1");
