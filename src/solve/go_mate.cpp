@@ -13,6 +13,7 @@
 #include "solve/driver.h"
 #include "solve/main_line.h"
 #include "solve/position_check.h"
+#include "solve/progress.h"
 #include "search/search_state.h"
 #include "solve/search_threads.h"
 #include "solve/soundness.h"
@@ -69,6 +70,8 @@ void report_alternates(uint32_t budget_ms) {
     if (!found || f.ply < first_alternate_ply) first_alternate_ply = f.ply;
     found = true;
   }
+  // The check's own progress line, as a search's last.
+  write_progress(FINAL);
   // A time-out is no proof of uniqueness.
   alternate_timed_out = open;
   if (open)

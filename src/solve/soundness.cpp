@@ -252,8 +252,9 @@ void ask_alternate(Question& q, uint32_t node_cap, SoundnessReport& report) {
   leave_line(q.ply - 1);
 }
 
-// The other mating moves at the last attacker move: notes, except in a
-// one-move problem, whose move must be unique.
+// The other mating moves at the last attacker move: notes, also in a
+// one-move problem (where judges ask the move to be unique: the composer
+// weighs the note).
 void last_move_mates(SoundnessReport& report) {
   const int n = static_cast<int>(intended.size());
   enter_line(n - 1);
@@ -265,7 +266,7 @@ void last_move_mates(SoundnessReport& report) {
     f.ply = n;
     f.move = m;
     f.line = {m};
-    f.kind = is_twin(m, intended[n - 1]) ? FINDING_TWIN : n == 1 ? FINDING_ALTERNATE : FINDING_LAST_MOVE;
+    f.kind = is_twin(m, intended[n - 1]) ? FINDING_TWIN : FINDING_LAST_MOVE;
     report.findings.push_back(f);
   }
   leave_line(n - 1);

@@ -58,7 +58,7 @@ const char TWO_SOLUTIONS_SFEN[] = "6Gbk/9/8N/7+P1/9/9/9/9/9 b - 1";
 TEST(CheckReport, VerdictsFollowResultAlternateAndStatedLength) {
   CheckedProblem c = mate("m", GOLD_SFEN, "1", {"G*5b"}, {"▲５二金"});
   EXPECT_EQ(verdict_of(c), Verdict::SOUND);
-  EXPECT_EQ(verdict_text(c), "Sound: mate in 1, no alternate solution");
+  EXPECT_EQ(verdict_text(c), "Sound: mate in 1, no alternate solution, no longer defence, nothing left in hand");
   c.problem.known = "";  // nothing stated: nothing to compare
   EXPECT_EQ(verdict_of(c), Verdict::SOUND);
   c.problem.known = "3";

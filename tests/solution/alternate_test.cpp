@@ -484,7 +484,7 @@ TEST_F(AlternateSearch, ChoicesOfTheFinalMateAreNoAlternates) {
   EXPECT_EQ(reply.info_strings(), (std::vector<std::string>{PROVEN_LINE, START_LINE, NOT_FOUND_LINE}));
 }
 
-TEST_F(AlternateSearch, AtMostTwentyRoundsAndTheMainSolutionStands) {
+TEST_F(AlternateSearch, EveryAlternateIsReportedAndTheMainSolutionStands) {
   options(true);
   const Reply reply = solve(MANY);
   const std::vector<std::string> answer = reply.moves();
@@ -500,8 +500,11 @@ TEST_F(AlternateSearch, AtMostTwentyRoundsAndTheMainSolutionStands) {
     if (check != first && check_forces_mate(root, check, 3)) ++alternates;
   ASSERT_GT(alternates, 20);
 
+  // Each of them is reported, once (a longer mate is one too).
   const std::vector<Report> reports = reply.reports();
-  EXPECT_EQ(reports.size(), 20u);
+  int first_ply = 0;
+  for (const Report& r : reports) first_ply += r.ply == 1;
+  EXPECT_GE(first_ply, alternates);
   std::set<std::pair<int, std::string>> seen;
   for (const Report& r : reports) {
     EXPECT_TRUE(seen.insert({r.ply, r.found}).second) << r.line;
@@ -557,7 +560,7 @@ TEST_F(AlternateSearch, TheRoundsLeaveTheAnswerAsItIs) {
 TEST_F(AlternateSearch, RoundZeroTimeOutIsNoVerdictOfSoundness) {
   // A classic whose main solve is quick, while proving that no other mate
   // exists takes far longer than the one second given.
-  const Problem classic = load_problems("zukou.sfen")[21];
+  const Problem classic = load_problems("zukou.sfen")[14];
   options(true, 1);
   const Reply reply = solve(classic.sfen);
   const std::vector<std::string> answer = reply.moves();
