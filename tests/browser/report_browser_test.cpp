@@ -70,6 +70,7 @@ TEST(ReportInBrowser, EveryDiagramStepsThroughItsSolution) {
   const fs::path report = dir / "report.html", tsv = dir / "run" / "report.tsv";
   const std::string check = std::string(KESTRANE_CHECK_BIN) + " " + KESTRANE_SOURCE_DIR +
                             "/tests/fixtures/check --html " + report.string() + " --tsv " + tsv.string() +
+                            " --kif " + (dir / "run" / "kif").string() +
                             " --limit 1000 --alt-seconds 2 --hash 16 2>" + (dir / "run" / "check.log").string();
   const int status = std::system(check.c_str());
   ASSERT_TRUE(WIFEXITED(status));
@@ -104,6 +105,7 @@ TEST(ReportInBrowser, EveryDiagramStepsThroughItsSolution) {
     if (words.size() >= 2) seen[words[1]].push_back(words);
   }
 
+  int finding_lines = 0;
   for (size_t i = 0; i < rows.size(); ++i) {
     const CheckedRow& row = rows[i];
     SCOPED_TRACE(row.name);
@@ -123,13 +125,51 @@ TEST(ReportInBrowser, EveryDiagramStepsThroughItsSolution) {
     }
     // Keys and clicks: ArrowLeft steps back from the end, Home goes to the
     // start, a click on the first move shows ply 1.
-    const std::vector<std::string>& keys = lines.back();
+    std::vector<std::string> keys;
+    for (const auto& words : lines)
+      if (words[0] == "key") keys = words;
+    ASSERT_FALSE(keys.empty());
     ASSERT_EQ(keys[0], "key");
     const size_t n = row.moves.size();
     EXPECT_EQ(keys[2], std::to_string(n == 0 ? 0 : n - 1) + "/" + std::to_string(n));
     EXPECT_EQ(keys[3], "0/" + std::to_string(n));
     EXPECT_EQ(keys[4], std::to_string(n == 0 ? 0 : 1) + "/" + std::to_string(n));
+
+    // A finding's line plays on the diagram from its ply: every position is
+    // the rules reference's, and the main line comes back.
+    for (const auto& words : lines) {
+      if (words[0] != "line") continue;
+      ++finding_lines;
+      ASSERT_EQ(words.size(), 5u);
+      const std::vector<std::string> moves = split(words[4], ',');
+      const std::vector<std::string> boards = reference_boards(row.sfen, moves);
+      ASSERT_EQ(boards.size(), moves.size() + 1) << "the finding's line is not legal: " << words[4];
+      std::vector<std::vector<std::string>> steps;
+      for (const auto& step : lines)
+        if (step[0] == "lineply" && step[2] == words[2]) steps.push_back(step);
+      ASSERT_FALSE(steps.empty());
+      const int from = std::stoi(steps[0][3]);
+      EXPECT_GE(from, 1) << "a line starts at its finding's ply";
+      EXPECT_EQ(std::stoi(steps.back()[3]), static_cast<int>(moves.size()));
+      for (const auto& step : steps) EXPECT_EQ(step[4] + " " + step[5], boards[std::stoi(step[3])]) << words[4];
+    }
+    for (const auto& words : lines) {
+      if (words[0] == "back") {
+        EXPECT_EQ(words[4], "-1");
+      }
+    }
   }
+  // The two-solution problem's alternate is there to play, and its KIF file
+  // carries it as a branch from ply 1, marked on the main line's first move.
+  EXPECT_GT(finding_lines, 0);
+  const std::string kif = slurp(dir / "run" / "kif" / "01-two-solutions.kifu");
+  const size_t branch = kif.find("変化：1手");
+  ASSERT_NE(branch, std::string::npos) << kif;
+  EXPECT_LT(kif.find("まで3手で詰み"), branch);
+  const size_t first_move = kif.find("\n   1 ");
+  ASSERT_NE(first_move, std::string::npos);
+  EXPECT_EQ(kif[kif.find('\n', first_move + 1) - 1], '+') << kif;
+  EXPECT_NE(kif.find("\n   1 ", branch), std::string::npos) << "the branch starts at ply 1";
   // The classic's line holds what a diagram player most easily gets wrong.
   const std::string classic = rows[2].moves.empty() ? "" : slurp(tsv);
   EXPECT_NE(classic.find("不成"), std::string::npos);

@@ -4,6 +4,9 @@
 //   diagram <section id> yes|no
 //   ply <section id> <ply> <board as SFEN> <hands as SFEN> <marked square or ->
 //   key <section id> <ply label after ArrowLeft> <after Home> <after a click on move 1>
+//   line <section id> <finding> <ply label> <moves from the start, comma-separated>
+//   lineply <section id> <finding> <ply> <board as SFEN> <hands as SFEN>
+//   back <section id> <finding> <ply label> <line shown: -1 for the main line>
 (function () {
   'use strict';
   var LETTERS = {'歩': 'P', '香': 'L', '桂': 'N', '銀': 'S', '金': 'G', '角': 'B', '飛': 'R', '玉': 'K',
@@ -87,6 +90,23 @@
     var move = section.querySelector('.mv[data-ply="1"]');
     if (move) move.click();
     out.push(['key', section.id, afterLeft, afterHome, label.textContent.replace(/ /g, '')].join(' '));
+    // Each finding's "play" button: the diagram from the branch to the end,
+    // then the main line again.
+    var player = (window.kestranePlayers || []).filter(function (p) { return p.section === section; })[0];
+    section.querySelectorAll('button.alt-line').forEach(function (button) {
+      var k = button.getAttribute('data-line');
+      if (k === '-1') return;
+      button.click();
+      out.push(['line', section.id, k, label.textContent.replace(/ /g, ''), player.data.usi.join(',')].join(' '));
+      for (var step = 0; step < 1000; step++) {
+        out.push(['lineply', section.id, k, player.ply, board(svg), hand(svg, 'b') + hand(svg, 'w') || '-'].join(' '));
+        if (next.disabled) break;
+        next.click();
+      }
+      var back = section.querySelector('button.alt-line[data-line="-1"]');
+      back.click();
+      out.push(['back', section.id, k, label.textContent.replace(/ /g, ''), section.getAttribute('data-showing')].join(' '));
+    });
   });
   var pre = document.createElement('pre');
   pre.id = 'kestrane-dom-test';

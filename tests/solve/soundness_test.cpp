@@ -277,11 +277,13 @@ TEST(Soundness, FindingsOfShortProblemsAgreeWithABruteForce) {
       std::sort(mating.begin(), mating.end());
       std::sort(reported.begin(), reported.end());
       // Every brute-force mate is reported; a reported one may be longer than the bound.
-      for (const MoveCode m : mating)
+      for (const MoveCode m : mating) {
         EXPECT_NE(std::find(reported.begin(), reported.end(), m), reported.end()) << sfen << " ply " << ply;
+      }
       for (const Finding& f : c.report.findings) {
-        if (f.ply == ply && f.kind != FINDING_EQUAL && f.kind != FINDING_LONGER)
+        if (f.ply == ply && f.kind != FINDING_EQUAL && f.kind != FINDING_LONGER) {
           EXPECT_TRUE(mates_from(c.answer, ply - 1, f.line)) << sfen << " ply " << ply;
+        }
       }
       if (ply + 1 < n) pos = ref::after(ref::after(pos, 0, c.answer[ply - 1]), 1, c.answer[ply]);
     }
