@@ -1,5 +1,7 @@
 #include "position/sfen.h"
 
+#include <algorithm>
+
 #include "position/board.h"
 
 namespace {
@@ -82,12 +84,13 @@ void read_sfen(std::string_view line, int owner_of_upper, SquareOf square_of) {
   while (pos < len && line[pos] != ' ') {
     int count = 1;
     if (line[pos] >= '1' && line[pos] <= '9') {
-      if (pos + 1 < len && is_digit(line[pos + 1])) {
-        count = (line[pos] - '0') * 10 + (line[pos + 1] - '0');
-        pos += 2;
-      } else {
-        count = line[pos] - '0';
-        pos += 1;
+      // Every digit counts: a count too large for the hand is held at the
+      // largest it can store, which no shogi set allows, rather than read as
+      // its first two digits and another position.
+      count = 0;
+      while (pos < len && is_digit(line[pos])) {
+        count = std::min(count * 10 + (line[pos] - '0'), 127);
+        ++pos;
       }
     }
     if (pos >= len) break;

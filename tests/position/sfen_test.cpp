@@ -93,6 +93,15 @@ TEST(SfenHands, CountsAndOwners) {
   board_clear();
   read_black("position sfen 9/9/9/9/9/9/9/9/9 b 99P 1");
   EXPECT_EQ(board.hands[0][PAWN], 99);
+  // More digits than two: held at the largest count a hand stores, never
+  // read as the first two digits (100000 pawns are not 10 pawns).
+  board_clear();
+  read_black("position sfen 9/9/9/9/9/9/9/9/9 b G100000P 1");
+  EXPECT_EQ(board.hands[0][PAWN], 127);
+  EXPECT_EQ(board.hands[0][GOLD], 1);
+  board_clear();
+  read_black("position sfen 9/9/9/9/9/9/9/9/9 b 123b 1");
+  EXPECT_EQ(board.hands[1][BISHOP], 123);
 
   // White to move: lower case is the attacker's hand.
   board_clear();

@@ -18,6 +18,7 @@
 #include "solve/driver.h"
 #include "solve/go_mate.h"
 #include "solve/main_line.h"
+#include "solve/position_check.h"
 #include "solve/soundness.h"
 #include "support/problems.h"
 #include "usi/command_loop.h"
@@ -166,6 +167,21 @@ TEST(Soundness, DetourRejoinsTheLine) {
     EXPECT_EQ(board.attacker_hand, line_hand);
     board = saved;
   }
+}
+
+TEST(Soundness, PositionsNoSetAllowsAreNamed) {
+  testing::internal::CaptureStdout();
+  command_loop_reset();
+  handle_command("usinewgame");
+  // 100,000 pawns, and two defending kings.
+  for (const char* sfen : {"4k4/9/4P4/9/9/9/9/9/9 b G100000P 1", "4k3k/9/4P4/9/9/9/9/9/9 b G 1"}) {
+    handle_command(std::string("position sfen ") + sfen);
+    EXPECT_EQ(solve_go_mate(1000).result, RESULT_NOMATE) << sfen;
+    EXPECT_NE(position_fault(), nullptr) << sfen;
+  }
+  handle_command("position sfen 4k4/9/4P4/9/9/9/9/9/9 b G 1");
+  EXPECT_EQ(position_fault(), nullptr);
+  testing::internal::GetCapturedStdout();
 }
 
 TEST(Soundness, PiecesLeftStatedLinesAndTinyBudgets) {
