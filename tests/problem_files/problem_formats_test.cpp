@@ -383,6 +383,42 @@ TEST(KifWriter, SfenToKifAndBackGivesTheSamePosition) {
   EXPECT_FALSE(diagram_from_sfen("4k4/9/9/9/9/9/9/9/9 x - 1", d, why));
 }
 
+TEST(KifWriter, BranchesFollowTheMainLineDeepestFirstAndReadBackAsIt) {
+  Diagram d;
+  std::string why;
+  ASSERT_TRUE(diagram_from_sfen("6Gbk/9/8N/7+P1/9/9/9/9/9 b - 1", d, why)) << why;
+  const std::vector<std::string> main_line = {"２一金(31)", "１二玉(11)", "２三角打"};
+  // Two branches at ply 1 and one at ply 3, given out of order; one beyond
+  // the line's end and one without moves are left out.
+  const std::vector<KifBranch> branches = {{1, {"２一桂成(13)", "１二玉(11)", "２三角打"}},
+                                           {3, {"１三角打"}},
+                                           {1, {"２一桂不成(13)", "１二玉(11)", "２三角打"}},
+                                           {9, {"１三角打"}},
+                                           {2, {}}};
+  const std::string kif = kif_solution(d, "t", main_line, branches);
+  const size_t ply3 = kif.find("変化：3手"), first = kif.find("変化：1手"), second = kif.find("変化：1手", first + 1);
+  ASSERT_NE(ply3, std::string::npos) << kif;
+  ASSERT_NE(second, std::string::npos) << kif;
+  EXPECT_LT(kif.find("まで3手で詰み"), ply3);
+  EXPECT_LT(ply3, first);
+  EXPECT_EQ(kif.find("変化：9手"), std::string::npos);
+  EXPECT_EQ(kif.find("変化：2手"), std::string::npos);
+  // The main line's moves that a branch follows carry "+", and so does the
+  // first of two branches of one ply.
+  EXPECT_NE(kif.find("   1 ２一金(31)+\n"), std::string::npos) << kif;
+  EXPECT_NE(kif.find("   3 ２三角打+\n"), std::string::npos) << kif;
+  EXPECT_NE(kif.find("   1 ２一桂成(13)+\n", first), std::string::npos) << kif;
+  EXPECT_NE(kif.find("   1 ２一桂不成(13)\n", second), std::string::npos) << kif;
+  // Read back, the file is the main line as the stated line.
+  Diagram back;
+  int known = -1;
+  ReadError error;
+  std::vector<std::string> stated;
+  ASSERT_TRUE(read_kif(kif, back, known, error, &stated)) << error.message;
+  EXPECT_EQ(known, 3);
+  EXPECT_EQ(stated, (std::vector<std::string>{"3a2a", "1a1b", "B*2c"}));
+}
+
 TEST(ProblemDirectory, MixedFilesInNameOrderWithTheBrokenOneReported) {
   const std::filesystem::path dir = std::filesystem::path(testing::TempDir()) / "kestrane_problem_dir";
   std::filesystem::remove_all(dir);
