@@ -41,7 +41,7 @@ void expect_reader_output_in_range() {
   }
   for (int side = 0; side < 2; ++side)
     for (int piece = PAWN; piece <= ROOK; ++piece)
-      if (board.hands[side][piece] < 0 || board.hands[side][piece] > 99) fail("hand count out of range");
+      if (board.hands[side][piece] < 0 || board.hands[side][piece] > 127) fail("hand count out of range");
 }
 
 // The command loop's set-up of a "position" line.

@@ -198,6 +198,9 @@ struct Question {
   MoveCode move;
   bool twin;
   bool settled = false;
+  // A mate whose line read from the table does not mate by the rules: no
+  // more nodes change that, so it is asked no more and stays open.
+  bool unverified = false;
 };
 
 // The other check `q.move` at its ply, searched with the line as the path.
@@ -234,7 +237,7 @@ void ask_alternate(Question& q, uint32_t node_cap, SoundnessReport& report) {
     line.insert(line.end(), tail.begin(), tail.end());
     if (!mates_by_rules(line)) {
       // The table's line does not show the mate: no verdict on this move.
-      q.settled = false;
+      q.unverified = true;
     } else {
       Finding f;
       f.ply = q.ply;
@@ -310,7 +313,7 @@ void alternate_states(SoundnessReport& report) {
   const int n = static_cast<int>(intended.size());
   for (int ply = 1; ply < n; ply += 2) report.plies[ply - 1].state = PLY_CLEAR;
   for (const Question& q : questions) {
-    if (q.settled) continue;
+    if (q.settled && !q.unverified) continue;
     report.plies[q.ply - 1].state = PLY_UNDECIDED;
     report.plies[q.ply - 1].open.push_back(q.move);
   }
