@@ -117,7 +117,16 @@ GoMateOutcome solve_go_mate(uint32_t time_limit) {
   if (engine_options.alternate_search_enabled) {
     // The answer is fixed first; the rounds mark it, not whichever line of
     // the same value the table's best moves now make.
-    report_alternates(static_cast<uint32_t>(engine_options.alternate_time_seconds) * 1000u);
+    // YoTsume_Second 0 (below the option's least value): the check takes ten
+    // times the solve's time, at least 10 s. The hardest other checks of even a
+    // small problem can take without end to disprove, and a request without
+    // any limit must still be answered.
+    uint32_t budget = static_cast<uint32_t>(engine_options.alternate_time_seconds) * 1000u;
+    if (engine_options.alternate_time_seconds <= 0) {
+      const uint64_t spent = platform_time_ms() - search_start_ms;
+      budget = static_cast<uint32_t>(std::min<uint64_t>(std::max<uint64_t>(10 * spent, 10000), UINT32_MAX / 2));
+    }
+    report_alternates(budget);
   }
   return {RESULT_MATE, main_answer, first_alternate_ply, alternate_timed_out};
 }
