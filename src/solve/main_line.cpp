@@ -71,6 +71,20 @@ bool replace_reply(int index, int needed, uint32_t limit_ms) {
 
 }  // namespace
 
+RequestOutcome keep_request_outcome() {
+  return {solve_result, shortest_state, stage_mates, stop_reason, mate_length, reported_depth};
+}
+
+void restore_request_outcome(const RequestOutcome& kept) {
+  solve_result = kept.result;
+  shortest_state = kept.shortest;
+  stage_mates = kept.mates;
+  stop_reason = kept.stop;
+  mate_length = kept.length;
+  reported_depth = kept.depth;
+  answer_rejected = 0;
+}
+
 bool least_mate(uint32_t limit_ms, MoveCode* out, int& value) {
   node_board = board;
   inner_solve = 1;
@@ -90,10 +104,7 @@ bool settle_main_line(MoveCode* line, uint32_t limit_ms) {
   for (int k = 0; k <= length; ++k) current[k] = k < length ? line[k] : 0;
   root_board = board;
   const int value = line_value(current);
-  // The request's own outcome, which the inner solves overwrite.
-  const uint8_t result = solve_result, shortest = shortest_state;
-  const int16_t mates = stage_mates, stop = stop_reason, shown_length = mate_length;
-  const int32_t depth = reported_depth;
+  const RequestOutcome kept = keep_request_outcome();
 
   bool changed = false;
   // Moves past this ply are not known to be the main line's (-1: all are).
@@ -121,13 +132,7 @@ bool settle_main_line(MoveCode* line, uint32_t limit_ms) {
     changed = true;
   }
   board = root_board;
-  solve_result = result;
-  shortest_state = shortest;
-  stage_mates = mates;
-  stop_reason = stop;
-  reported_depth = depth;
-  mate_length = shown_length;
-  answer_rejected = 0;
+  restore_request_outcome(kept);
   if (changed && (!line_mates(current) || line_value(current) != value)) {
     // Not a mate of the same value after all: the line stays as it was.
     changed = false;

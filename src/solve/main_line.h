@@ -24,3 +24,14 @@ bool settle_main_line(MoveCode* line, uint32_t limit_ms);
 // proven. The board is left as it was; the request's own outcome
 // (solve_result and the rest) is the caller's to keep.
 bool least_mate(uint32_t limit_ms, MoveCode* out, int& value);
+
+// The request's own outcome, which an inner solve (least_mate) overwrites:
+// kept before and put back after.
+struct RequestOutcome {
+  uint8_t result, shortest;
+  int16_t mates, stop, length;
+  int32_t depth;
+};
+RequestOutcome keep_request_outcome();
+// Puts it back; the inner solve's rejection of a line is not the request's.
+void restore_request_outcome(const RequestOutcome& kept);

@@ -326,18 +326,11 @@ void alternate_states(SoundnessReport& report) {
 // mate of one ply that leaves a piece in hand has the value -1.
 bool least_value(MoveCode* mate, int& value) {
   if (out_of_time()) return false;
-  const uint8_t result = solve_result, shortest = shortest_state;
-  const int16_t mates = stage_mates, length = mate_length;
-  const int32_t depth = reported_depth;
+  const RequestOutcome kept = keep_request_outcome();
   const Board saved = board;
   const bool proven = least_mate(time_left(), mate, value);
   board = saved;
-  solve_result = result;
-  shortest_state = shortest;
-  stage_mates = mates;
-  mate_length = length;
-  reported_depth = depth;
-  answer_rejected = 0;
+  restore_request_outcome(kept);
   return proven;
 }
 
