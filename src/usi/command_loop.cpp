@@ -45,12 +45,21 @@ const char SORRY_PONDERHIT_SJIS[] =
     "\x97\x5C\x91\x7A\x8E\xE8"
     "\x82\xCD\x94\xF1\x91\xCE\x89\x9E\x82\xC5\x82\xB7\x81\x42";
 
+#define KESTRANE_STRING(x) #x
+#define KESTRANE_NUMBER(x) KESTRANE_STRING(x)
+#ifdef __EMSCRIPTEN__
+#define KESTRANE_MAX_THREADS 1
+#else
+#define KESTRANE_MAX_THREADS 256
+#endif
+static_assert(KESTRANE_MAX_THREADS == MAX_SEARCH_THREADS);
+
 static const char IDENTIFICATION_BLOCK[] =
     "id name Kestrane 1.2\n"
     "id author Ilvar Quennet\n"
     "option name Do_YoTsume_Search type check default false\n"
     "option name YoTsume_Second type spin default 30 min 1 max 3600\n"
-    "option name Threads type spin default 1 min 1 max 256\n"
+    "option name Threads type spin default 1 min 1 max " KESTRANE_NUMBER(KESTRANE_MAX_THREADS) "\n"
     "usiok\n";
 
 // Whole lines go out in one write so that a reader on the other end of the
@@ -130,7 +139,10 @@ static void handle_setoption(std::string_view line) {
   if (line_starts_with(line, hash_prefix)) {
     // Entries per table. A size beyond 32 bits of entries saturates: the
     // allocation then halves it down to what the machine holds.
-    uint32_t megabytes = static_cast<uint32_t>(parse_integer(line.substr(hash_prefix.size())));
+    // Where memory is scarce (a browser tab), a larger size is held to the
+    // platform's ceiling rather than risked.
+    uint32_t megabytes = static_cast<uint32_t>(
+        std::min<uint64_t>(parse_integer(line.substr(hash_prefix.size())), PLATFORM_MAX_TABLE_MB));
     const uint64_t entries = uint64_t{megabytes} * TT_ENTRIES_PER_MB;
     engine_options.table_entries = entries > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(entries);
     return;
@@ -186,7 +198,10 @@ static void handle_game_phase(const std::string& line, uint64_t line_number) {
     }
   } else if (line_starts_with(line, "go") && !line_starts_with(line, "go ponder") &&
              !line_starts_with(line, "go mate")) {
+    // A front end that asked for a move waits for a bestmove: resigning
+    // answers it, and no game move is ever made.
     write_sorry(SORRY_GO_SJIS);
+    write_text("bestmove resign\n");
   } else if (line_starts_with(line, "go ponder")) {
     write_sorry(SORRY_GO_PONDER_SJIS);
   } else if (line_starts_with(line, "go mate")) {

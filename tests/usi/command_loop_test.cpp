@@ -129,10 +129,11 @@ TEST_F(CommandLoopTest, PositionAndGoMateIgnoredOutsideGame) {
 TEST_F(CommandLoopTest, SorryMessages) {
   enter_game();
   EXPECT_EQ(answer({"position startpos"}), sorry(SORRY_POSITION_SJIS));
-  EXPECT_EQ(answer({"go btime 0 wtime 0 byoyomi 1000"}), sorry(SORRY_GO_SJIS));
-  EXPECT_EQ(answer({"go"}), sorry(SORRY_GO_SJIS));
-  EXPECT_EQ(answer({"gomate"}), sorry(SORRY_GO_SJIS));
-  EXPECT_EQ(answer({"go infinite"}), sorry(SORRY_GO_SJIS));
+  EXPECT_EQ(answer({"go btime 0 wtime 0 byoyomi 1000"}), sorry(SORRY_GO_SJIS) + "bestmove resign\n");
+  EXPECT_EQ(answer({"go"}), sorry(SORRY_GO_SJIS) + "bestmove resign\n");
+  EXPECT_EQ(answer({"gomate"}), sorry(SORRY_GO_SJIS) + "bestmove resign\n");
+  EXPECT_EQ(answer({"go infinite"}), sorry(SORRY_GO_SJIS) + "bestmove resign\n");
+  // Pondering waits for a stop or ponderhit: no bestmove of its own.
   EXPECT_EQ(answer({"go ponder"}), sorry(SORRY_GO_PONDER_SJIS));
   EXPECT_EQ(answer({"go ponder btime 0"}), sorry(SORRY_GO_PONDER_SJIS));
   EXPECT_EQ(answer({"stop"}), sorry(SORRY_STOP_SJIS));

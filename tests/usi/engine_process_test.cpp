@@ -63,7 +63,7 @@ TEST_F(EngineProcessTest, SorryLinesInGame) {
   ASSERT_TRUE(engine.send_line("position startpos moves 7g7f 3c3d"));
   expect_lines({SORRY_POSITION});
   ASSERT_TRUE(engine.send_line("go btime 60000 wtime 60000 byoyomi 10000"));
-  expect_lines({SORRY_GO});
+  expect_lines({SORRY_GO, "bestmove resign"});
   ASSERT_TRUE(engine.send_line("go ponder"));
   expect_lines({SORRY_GO_PONDER});
   ASSERT_TRUE(engine.send_line("stop"));
