@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "check_one.h"
 #include "check_progress.h"
 #include "html_report.h"
 #include "problem_formats.h"
@@ -173,42 +174,6 @@ int parse_options(int argc, char** argv, Options& options) {
   return 0;
 }
 
-// 1 when the engine said the mate is proven shortest, 0 when it said it is
-// not, -1 when it said neither. The first such line is the solve's own: the
-// alternate-solution rounds write none.
-int shortest_said(const std::string& engine_lines) {
-  const size_t proven = engine_lines.find("info string The mate is proven shortest.");
-  const size_t open = engine_lines.find("info string The mate is not proven shortest.");
-  if (proven == std::string::npos && open == std::string::npos) return -1;
-  return proven < open ? 1 : 0;
-}
-
-// Plays the answer from the problem's position, naming each move in both
-// Japanese notations with the board standing before it.
-void japanese_texts(const ProblemEntry& p, const Solved& s, CheckedProblem& checked, std::vector<std::string>& kif_moves) {
-  handle_command("position sfen " + p.sfen);
-  board.flipped = side_to_move == WHITE ? 1 : 0;
-  rebuild_derived_state();
-  board.ply = 0;
-  board.depth = 1;
-  int previous_to = NO_SQUARE;
-  std::vector<std::pair<Move, std::pair<int16_t, int16_t>>> played;
-  for (int i = 0; i < s.length && i < MOVE_STACK_SIZE - 1; ++i) {
-    const int16_t side = static_cast<int16_t>(i % 2);
-    const MoveCode code = s.moves[i];
-    checked.japanese.push_back(japanese_side_mark(side) + japanese_move_text(code, previous_to, JAPANESE_PUBLISHED));
-    kif_moves.push_back(japanese_move_text(code, previous_to, JAPANESE_KIF));
-    int16_t captured_piece = EMPTY, captured_owner = OWNER_NONE;
-    const Move move = move_of(code);
-    make_move(side, move, captured_piece, captured_owner);
-    played.push_back({move, {captured_piece, captured_owner}});
-    previous_to = move_to(code);
-  }
-  for (size_t i = played.size(); i-- > 0;) {
-    unmake_move(static_cast<int16_t>(i % 2), played[i].first, played[i].second.first, played[i].second.second);
-  }
-}
-
 std::string markdown_cell(const std::string& text) {
   std::string cell;
   for (char c : text) {
@@ -323,29 +288,19 @@ int run_check(const Options& options, const std::vector<ProblemEntry>& problems)
   for (size_t i = 0; i < problems.size(); ++i) {
     const ProblemEntry& p = problems[i];
     progress.start(i, p.name);
-    std::string engine_lines;
-    const Solved s = solve(p, options.limit_ms, false, &engine_lines);
-    const bool mate = s.outcome.result == RESULT_MATE;
-    const std::string length = mate ? std::to_string(s.length) : "-";
-    // Done before the files are written, so that a message about one of
-    // them starts a line of its own rather than the live line's end.
-    progress.finish(result_name(s.outcome.result), length);
-    CheckedProblem checked;
-    checked.problem = p;
-    checked.result = s.outcome.result;
-    checked.ms = s.ms;
     std::vector<std::string> kif_moves;
-    if (mate) {
-      for (size_t at = 0; at < s.line.size();) {
-        const size_t blank = std::min(s.line.find(' ', at), s.line.size());
-        if (blank > at) checked.usi_moves.push_back(s.line.substr(at, blank - at));
-        at = blank + 1;
-      }
-      checked.shortest = shortest_said(engine_lines);
-      japanese_texts(p, s, checked, kif_moves);
-    }
-    check_problem_soundness(p, s, static_cast<uint32_t>(options.alt_seconds) * 1000u, checked);
-    checked.ms = s.ms + checked.check_ms;
+    // The live line ends with the solve, before the check and before the
+    // files are written, so that a message about one of them starts a line
+    // of its own rather than the live line's end.
+    CheckedProblem checked =
+        check_one_problem(p, options.limit_ms, options.alt_seconds, kif_moves, [&](const CheckedProblem& c) {
+          progress.finish(result_name(c.result),
+                          c.result == RESULT_MATE ? std::to_string(c.usi_moves.size()) : std::string("-"));
+        });
+    const bool mate = checked.result == RESULT_MATE;
+    const std::string length = mate ? std::to_string(checked.usi_moves.size()) : "-";
+    std::string line;
+    for (const std::string& m : checked.usi_moves) line += (line.empty() ? "" : " ") + m;
     if (mate && !options.kif_dir.empty()) {
       write_failed |= !write_kif(kif_path(options.kif_dir, p.name, kif_names), p, kif_moves, checked);
     }
@@ -364,10 +319,10 @@ int run_check(const Options& options, const std::vector<ProblemEntry>& problems)
     const Verdict verdict = verdict_of(checked);
     const std::string cells[] = {p.name,
                                  p.sfen,
-                                 result_name(s.outcome.result),
+                                 result_name(checked.result),
                                  length,
                                  p.known.empty() ? "-" : p.known,
-                                 mate ? s.line : "-",
+                                 mate ? line : "-",
                                  mate ? japanese : "-",
                                  checked.alternate,
                                  ply,

@@ -53,6 +53,8 @@ FILE* open_scratch_file() { return std::tmpfile(); }
 
 // Points stdout at the emptied scratch file.
 bool start_capture() {
+  // Without redirect_engine_output there is nothing to capture into.
+  if (output.capture == nullptr) return false;
   std::fflush(stdout);
   const int fd = fileno(output.capture);
   if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0) return false;
@@ -71,17 +73,17 @@ std::string end_capture() {
   return text;
 }
 
-// The answer in USI text, written by the engine's own move printer.
+// The answer in USI text, in the engine's own move text.
 std::string answer_text(const MoveCode* answer, int& length) {
   length = 0;
-  if (answer == nullptr) return "";
-  if (!start_capture()) return "?";
+  std::string text;
+  if (answer == nullptr) return text;
   for (int i = 0; i < MOVE_STACK_SIZE && answer[i] > 0; ++i) {
-    if (i > 0) std::fputs(" ", stdout);
-    print_move_usi(answer[i]);
+    if (i > 0) text += ' ';
+    text += move_usi_text(answer[i]);
     ++length;
   }
-  return end_capture();
+  return text;
 }
 
 // CPU time of the process, which a busy machine disturbs less than the

@@ -88,7 +88,8 @@ TEST(ReportInBrowser, EveryDiagramStepsThroughItsSolution) {
   std::string page = slurp(report);
   const size_t end = page.rfind("</body>");
   ASSERT_NE(end, std::string::npos);
-  page.insert(end, "<script>" + slurp(fs::path(KESTRANE_SOURCE_DIR) / "tests/browser/step_through.js") + "</script>\n");
+  page.insert(end, "<script>" + slurp(fs::path(KESTRANE_SOURCE_DIR) / "tests/browser/diagram_reading.js") +
+                       slurp(fs::path(KESTRANE_SOURCE_DIR) / "tests/browser/step_through.js") + "</script>\n");
   std::ofstream(dir / "run" / "stepping.html", std::ios::binary) << page;
   ASSERT_EQ(run_chromium(dir / "run" / "profile", "--virtual-time-budget=5000 --dump-dom file://" +
                                                        (dir / "run" / "stepping.html").string(),
