@@ -3,9 +3,10 @@ BUILD ?= build
 SAN_BUILD ?= build-san
 TSAN_BUILD ?= build-tsan
 WIN_BUILD ?= build-win
+WASM_BUILD ?= build-wasm
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test sanitize-test tsan-test windows windows-test clean
+.PHONY: all build run test sanitize-test tsan-test windows windows-test wasm wasm-test clean
 
 all: build
 
@@ -44,5 +45,21 @@ windows-test: build windows
 	cmake --build $(WIN_BUILD) -j $(JOBS) --target kestrane_platform_tests
 	scripts/wine_check.sh $(WIN_BUILD) $(BUILD)
 
+# The engine as a WebAssembly module for web GUIs, $(WASM_BUILD)/kestrane.js,
+# kestrane.wasm and engine.json, and the solving page, $(WASM_BUILD)/page/
+# (Debian's emscripten; its optimiser finds Debian's acorn on NODE_PATH).
+wasm:
+	NODE_PATH=/usr/share/nodejs emcmake cmake -S . -B $(WASM_BUILD) -DCMAKE_BUILD_TYPE=Release
+	NODE_PATH=/usr/share/nodejs cmake --build $(WASM_BUILD) -j $(JOBS)
+
+# The module through the web GUIs' contract in Node.js, and the page in
+# headless Chromium (its driver, playwright-core, from npm).
+wasm-test: build wasm
+	cmake --build $(BUILD) -j $(JOBS) --target reference_boards
+	cd tests/web_page && npm ci --no-audit --no-fund
+	KESTRANE_WASM_DIR=$(WASM_BUILD) KESTRANE_NATIVE=$(BUILD)/kestrane node --test --test-concurrency=1 tests/web_engine/
+	KESTRANE_PAGE_DIR=$(WASM_BUILD)/page KESTRANE_REFERENCE_BOARDS=$(BUILD)/tests/reference_boards \
+	  node --test --test-concurrency=1 tests/web_page/
+
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(WIN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(WIN_BUILD) $(WASM_BUILD)

@@ -39,3 +39,9 @@ void* platform_alloc_zeroed(std::size_t bytes) {
 }
 
 void platform_set_alloc_limit(std::size_t bytes) { alloc_limit_bytes = bytes; }
+
+#ifndef __EMSCRIPTEN__
+// Native engines read their input on a thread of their own: nothing to yield to.
+void platform_yield() {}
+void platform_set_yield_hook(void (*)()) {}
+#endif

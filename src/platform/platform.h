@@ -6,6 +6,27 @@
 #include <cstddef>
 #include <cstdint>
 
+#ifdef __EMSCRIPTEN__
+// A WebAssembly module in a browser or Node.js: one thread, which the search
+// shares with the host by yielding; the tables are held to what a browser
+// tab can spare.
+constexpr bool PLATFORM_YIELDS = true;
+constexpr uint32_t PLATFORM_MAX_TABLE_MB = 256;
+constexpr int PLATFORM_MAX_THREADS = 1;
+#else
+constexpr bool PLATFORM_YIELDS = false;
+constexpr uint32_t PLATFORM_MAX_TABLE_MB = UINT32_MAX;
+constexpr int PLATFORM_MAX_THREADS = 256;
+#endif
+// How often a yielding platform's search gives the host its turn.
+constexpr uint32_t PLATFORM_YIELD_MS = 5;
+
+// Gives the host its turn (messages in, timers), then runs the yield hook;
+// nothing where PLATFORM_YIELDS is false.
+void platform_yield();
+// What runs after each yield: the engine takes the input that arrived.
+void platform_set_yield_hook(void (*hook)());
+
 // Starts fn on a detached thread; false when the thread cannot be started.
 bool platform_start_thread(void (*fn)());
 

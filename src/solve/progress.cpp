@@ -38,6 +38,17 @@ void clock_check() { check_limit(platform_time_ms()); }
 void main_thread_clock_step() {
   clock_check();
   if (platform_time_ms() - last_report_ms >= 1000) write_progress(PERIODIC);
+  if constexpr (PLATFORM_YIELDS) {
+    // The host's turn comes every few milliseconds, so that a "stop" it
+    // received is seen at the next check.
+    static uint32_t last_yield_ms = 0;
+    const uint32_t now = platform_time_ms();
+    if (now - last_yield_ms >= PLATFORM_YIELD_MS) {
+      platform_yield();
+      last_yield_ms = platform_time_ms();
+      clock_check();
+    }
+  }
 }
 
 // Installed before any search can run (constant-initialised to null first).

@@ -8,11 +8,12 @@
 
 #include <cstdint>
 
+#include "platform/platform.h"
 #include "position/board.h"
 #include "search/thread_state.h"
 
 // The largest Threads value.
-constexpr int MAX_SEARCH_THREADS = 256;
+constexpr int MAX_SEARCH_THREADS = PLATFORM_MAX_THREADS;
 
 // What a helper searches: the root, its pass (a copy of the main thread's
 // modes, which stay unchanged while helpers run), and where its own root

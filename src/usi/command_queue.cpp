@@ -92,29 +92,45 @@ bool read_input_line(std::FILE* in, std::string& line) {
   return read_any;
 }
 
-void reader_thread() {
-  std::string line;
-  bool quit = false;
-  while (read_input_line(stdin, line)) {
-    // Nothing after "quit" is read: the lines before it are answered, and
-    // then the process ends.
-    if (line.compare(0, 4, "quit") == 0) {
-      quit = true;
-      break;
-    }
-    const uint64_t number = push_line(line);
-    // Acted on here, while a solve may be running on the main thread; the
-    // command loop still sees the line in its turn.
-    if (line_starts_with(line, "stop")) {
-      record_stop_line(number);
-    } else if (line_starts_with(line, "go")) {
-      record_request_line(number);
-    }
+bool take_input_line(const std::string& line) {
+  // Nothing after "quit" is read: the lines before it are answered, and then
+  // the input ends.
+  if (line.compare(0, 4, "quit") == 0) return false;
+  const uint64_t number = push_line(line);
+  // Acted on here, while a solve may be running; the command loop still sees
+  // the line in its turn.
+  if (line_starts_with(line, "stop")) {
+    record_stop_line(number);
+  } else if (line_starts_with(line, "go")) {
+    record_request_line(number);
   }
+  return true;
+}
+
+void end_input(bool quit) {
   // Recorded before the end is queued, so that the command loop, once it
   // sees the end, also sees it here.
   record_end_of_input();
   const uint64_t end = push_end_of_input();
   // A "quit" ends every request before it, the running one at once.
   if (quit) record_stop_line(end);
+}
+
+bool queue_has_line() {
+  platform_mutex_lock(queue_lock);
+  const bool any = !command_queue.empty();
+  platform_mutex_unlock(queue_lock);
+  return any;
+}
+
+void reader_thread() {
+  std::string line;
+  bool quit = false;
+  while (read_input_line(stdin, line)) {
+    if (!take_input_line(line)) {
+      quit = true;
+      break;
+    }
+  }
+  end_input(quit);
 }

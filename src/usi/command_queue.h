@@ -29,6 +29,16 @@ bool try_pop_line(std::string& line);
 // line feed and a CR before it); false at end of input with nothing read.
 bool read_input_line(std::FILE* in, std::string& line);
 
+// One input line as it arrives (reader side): queued, and "stop" and "go"
+// recorded for a running solve. False for "quit", which is not queued: the
+// input ends there.
+bool take_input_line(const std::string& line);
+// The input ends: by "quit" (`quit`), which also ends a running request, or
+// by the end of the stream.
+void end_input(bool quit);
+// Whether a line (or the end of input) waits in the queue.
+bool queue_has_line();
+
 // Thread routine: reads standard input into the queue until "quit" or the
 // end of input, and records "stop", "quit" and the end for the solve.
 void reader_thread();
