@@ -158,9 +158,8 @@
       return false;
     }
     pos = R.parse(fields.join(' '));
-    var given = JSON.stringify(pos.hands.w);
-    restToDefender = true;
-    restToDefender = JSON.stringify(unplaced(false)) === given;
+    var given = pos.hands.w, rest = unplaced(false);
+    restToDefender = HAND_ORDER.every(function (p) { return (given[p] || 0) === (rest[p] || 0); });
     $('rest').checked = restToDefender;
     message('');
     return true;
@@ -215,9 +214,10 @@
   function elapsed() { return ((performance.now() - startedAt) / 1000).toFixed(1) + ' s'; }
   function status(text) { $('status').textContent = text; }
 
-  var lastNodes = 0;
+  var lastNodes = 0, proven = false;
   function onUsi(line) {
     if (busy !== 'solve') return;
+    if (line === 'info string The mate is proven shortest.') proven = true;
     var nodes = /\bnodes (\d+)/.exec(line);
     if (line.indexOf('info ') === 0 && nodes) {
       lastNodes = +nodes[1];
@@ -236,12 +236,17 @@
     if (answer === 'nomate') { status('No mate (' + took + ').'); return; }
     if (answer === 'timeout' || answer === '') { status('No mate found in time (' + took + ').'); return; }
     var moves = answer.split(' ');
-    status('Mate in ' + moves.length + ' (' + took + ', ' + lastNodes.toLocaleString('en') + ' nodes).');
-    request({type: 'line-report', sfen: toSfen(), moves: moves, name: 'Solution'}, showReport);
+    var said = 'Mate in ' + moves.length + (proven ? ', proven shortest' : '');
+    status(said + ' (' + took + ', ' + lastNodes.toLocaleString('en') + ' nodes).');
+    request({type: 'line-report', sfen: toSfen(), moves: moves, name: 'Solution', shortest: proven,
+             ms: performance.now() - startedAt}, function (report) {
+      // The solution alone: its soundness is the check's to say.
+      showReport(report, said + '. Check soundness looks for alternate solutions and longer defences.');
+    });
   }
 
   var styled = false;
-  function showReport(answer) {
+  function showReport(answer, verdict) {
     if (busy === 'check') setBusy(null);
     if (answer.html.indexOf('error\t') === 0) { message(answer.html.slice(6)); return; }
     var doc = new DOMParser().parseFromString(answer.html, 'text/html');
@@ -255,6 +260,11 @@
     var results = $('results');
     results.textContent = '';
     var node = document.importNode(section, true);
+    if (verdict) {
+      var said = node.querySelector('.verdict');
+      said.textContent = verdict;
+      said.className = 'verdict';
+    }
     results.appendChild(node);
     R.addPlayer(node);
   }
@@ -265,6 +275,7 @@
     delete $('first').dataset.shown;
     message('');
     lastNodes = 0;
+    proven = false;
     setBusy('solve');
     status('Searching…');
     var limit = +$('limit').value;

@@ -37,8 +37,8 @@ onmessage = async (event) => {
       ? { type: 'problem', id: m.id, sfen: cells[1], stated: cells[2] ? cells[2].split(' ') : [], path }
       : { type: 'problem', id: m.id, error: cells.slice(1).join(' ') });
   } else if (m.type === 'line-report') {
-    const html = await engine.kestraneText('kestrane_line_report', ['string', 'string', 'string'],
-                                           [m.sfen, m.moves.join(' '), m.name]);
+    const html = await engine.kestraneText('kestrane_line_report', ['string', 'string', 'string', 'number', 'number'],
+                                           [m.sfen, m.moves.join(' '), m.name, m.shortest ? 1 : 0, Math.round(m.ms)]);
     postMessage({ type: 'report', id: m.id, html });
   } else if (m.type === 'check') {
     // A file the page opened keeps its stated line; a board becomes a line

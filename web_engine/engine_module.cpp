@@ -118,13 +118,17 @@ EMSCRIPTEN_KEEPALIVE char* kestrane_read_problem(const char* path) {
 }
 
 // The report page of a known solution (`moves`, USI text, space-separated)
-// from `sfen`, without a search; "" when a move is not legal there.
-EMSCRIPTEN_KEEPALIVE char* kestrane_line_report(const char* sfen, const char* moves, const char* name) {
+// from `sfen`, without a search: `shortest` 1 when the solve proved it
+// shortest, 0 when not; `ms` the solve's time. "" when a move is not legal.
+EMSCRIPTEN_KEEPALIVE char* kestrane_line_report(const char* sfen, const char* moves, const char* name, int shortest,
+                                                int ms) {
   ProblemEntry problem;
   problem.sfen = sfen;
   problem.name = name;
   CheckedProblem checked;
   if (!checked_line(problem, words_of(moves), checked)) return page_text("");
+  checked.shortest = shortest;
+  checked.ms = ms;
   return page_text(html_report({checked}, ReportSettings{}));
 }
 

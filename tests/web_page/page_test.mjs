@@ -68,7 +68,9 @@ test('paste zukou-002, solve, and step to the end as the rules reference plays i
   await page.waitForSelector('#results section.problem', { timeout: 30000 });
   const answered = performance.now();
   const status = await page.textContent('#status');
-  assert.match(status, /^Mate in 21 /);
+  assert.match(status, /^Mate in 21, proven shortest /);
+  assert.match(await page.textContent('#results .verdict'), /^Mate in 21, proven shortest\. Check soundness/);
+  assert.ok(await page.isChecked('#rest'), 'zukou-002 gives the defender every piece not placed');
   assert.match(await page.textContent('#first'), /^First mate found after/);
   const moves = await page.evaluate(() => JSON.parse(document.querySelector('#results script.plies').textContent).usi);
   assert.equal(moves.length, 21);
@@ -114,7 +116,7 @@ test('a position set by clicks, and a problem file opened', async () => {
   await page.mouse.click(at(1, 3).x, at(1, 3).y);
   await page.click('#solve');
   await page.waitForSelector('#results section.problem', { timeout: 30000 });
-  assert.match(await page.textContent('#status'), /^Mate in 1 /);
+  assert.match(await page.textContent('#status'), /^Mate in 1\b/);
 
   // A KIF file keeps its own defender's hand (none here) and its stated line.
   await page.setInputFiles('#file', path.join(root, 'tests/fixtures/page/stated-line.kif'));
