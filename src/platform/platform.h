@@ -12,10 +12,14 @@
 // tab can spare.
 constexpr bool PLATFORM_YIELDS = true;
 constexpr uint32_t PLATFORM_MAX_TABLE_MB = 256;
+// There the tables are cleared page by page when allocated (no lazily
+// zeroed mapping), which a slow machine pays for within the first request.
+constexpr uint32_t PLATFORM_DEFAULT_TABLE_MB = 64;
 constexpr int PLATFORM_MAX_THREADS = 1;
 #else
 constexpr bool PLATFORM_YIELDS = false;
 constexpr uint32_t PLATFORM_MAX_TABLE_MB = UINT32_MAX;
+constexpr uint32_t PLATFORM_DEFAULT_TABLE_MB = 256;
 constexpr int PLATFORM_MAX_THREADS = 256;
 #endif
 // How often a yielding platform's search gives the host its turn.

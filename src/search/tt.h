@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "platform/platform.h"
 #include "position/types.h"
 #include "search/thread_state.h"
 
@@ -27,7 +28,7 @@ constexpr uint32_t TT_HAND_MASK = (1u << 25) - 1;  // the PackedHand part
 constexpr int PROBE_LIMIT = 50;
 
 // USI_Hash value used when none (or 0) arrived before the first solve.
-constexpr uint32_t TT_DEFAULT_HASH_MB = 256;
+constexpr uint32_t TT_DEFAULT_HASH_MB = PLATFORM_DEFAULT_TABLE_MB;
 // Home slots per table for one USI_Hash megabyte: two tables of 20-byte
 // entries then take at most one mebibyte together.
 constexpr uint32_t TT_ENTRIES_PER_MB = 26214;

@@ -69,7 +69,7 @@ test('identification, readyok, and the answers of the native engine', async () =
   send('isready');
   await until('readyok');
 
-  const input = ['usinewgame'];
+  const input = ['setoption name USI_Hash value 64', 'usinewgame'];
   for (const sfen of [MATE_IN_ONE, NO_MATE, ZUKOU_002]) input.push('position sfen ' + sfen, 'go mate 30000');
   input.push('go btime 0 wtime 0');
   for (const line of input) send(line);
@@ -127,9 +127,9 @@ test('a line of any length or bytes leaves the module answering', async () => {
   send('usinewgame');
   send('position sfen ' + 'x'.repeat(30000));
   send('position sfen \u0000\uffff\ud800 9/9 b 99999999999999999999P 1');
-  send('go mate 1000');
+  send('go mate 30000');
   await until('checkmate');
-  send('position sfen ' + MATE_IN_ONE + '\r\ngo mate 1000');
+  send('position sfen ' + MATE_IN_ONE + '\r\ngo mate 30000');
   assert.equal(await until('checkmate'), 'checkmate G*5b');
   assert.deepEqual(errors, []);
 });
