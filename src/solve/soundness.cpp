@@ -44,7 +44,13 @@ uint32_t phase_end_ms = 0;
 // does not use to the next, and the questions still open come back last.
 constexpr uint32_t ALTERNATE_SHARE_PERCENT = 60;
 
+// A question's search ended by the request's own limits (its clock, a node
+// budget, a stop): no further question can make progress, so the check ends
+// as when its time is spent, instead of asking again and again.
+bool halted = false;
+
 bool out_of_time() {
+  if (halted) return true;
   const uint32_t now = platform_time_ms();
   if (stop_due(now)) return true;
   const uint32_t spent = now - check_start_ms;
@@ -119,7 +125,10 @@ Answer settle_node(uint32_t node_cap, int* value = nullptr, bool proof_led = fal
     const int16_t stop = stop_reason;
     stop_reason = STOP_NONE;
     if (stop == STOP_TURN) break;
-    if (stop != STOP_NONE) return ANSWER_OPEN;
+    if (stop != STOP_NONE) {
+      halted = true;
+      return ANSWER_OPEN;
+    }
     if (pn == 0) {
       if (value != nullptr) *value = result == PATH_SMALLER_HAND_RESULT ? NO_VALUE : result - board.ply;
       return ANSWER_MATE;
@@ -513,6 +522,7 @@ SoundnessReport check_intended_line(const std::vector<MoveCode>& line, bool stat
   const uint32_t nodes_before = nodes;
   check_start_ms = platform_time_ms();
   check_budget_ms = check_ms;
+  halted = false;
   root_board = board;
   intended = line;
   const int n = static_cast<int>(line.size());

@@ -13,6 +13,7 @@
 #include "position/make_move.h"
 #include "position/move_text.h"
 #include "rules_reference.h"
+#include "search/search_state.h"
 #include "solution/line.h"
 #include "solution/line_check.h"
 #include "solve/driver.h"
@@ -213,6 +214,30 @@ TEST(Soundness, PiecesLeftStatedLinesAndTinyBudgets) {
       EXPECT_FALSE(p.open.empty());
       ++open;
     }
+  EXPECT_GT(open, 0);
+}
+
+TEST(Soundness, ARequestWhoseNodeBudgetIsSpentEndsTheCheckAtOnce) {
+  // Every question's search stops at once when the request's node budget is
+  // spent; the check must then end with its plies open, not ask again until
+  // its hour is up (the test's own timeout would end it first).
+  testing::internal::CaptureStdout();
+  command_loop_reset();
+  handle_command("setoption name USI_Hash value 16");
+  handle_command("usinewgame");
+  handle_command("position sfen " + std::string(THIRD_PLY));
+  const GoMateOutcome outcome = solve_go_mate(0);
+  ASSERT_EQ(outcome.result, RESULT_MATE);
+  std::vector<MoveCode> line;
+  for (int i = 0; outcome.answer[i] > 0; ++i) line.push_back(outcome.answer[i]);
+  node_budget = 1;
+  const SoundnessReport report = check_intended_line(line, false, 3600 * 1000);
+  node_budget = 0;
+  testing::internal::GetCapturedStdout();
+  // What the solve's table already settles stays settled; the rest is open.
+  EXPECT_EQ(report.verdict, VERDICT_UNDECIDED);
+  int open = 0;
+  for (const PlyCheck& p : report.plies) open += p.state == PLY_UNDECIDED && !p.open.empty();
   EXPECT_GT(open, 0);
 }
 
