@@ -4,6 +4,7 @@
 
 #include "solve_session.h"
 #include "solve/driver.h"
+#include "solve/position_check.h"
 #include "soundness_findings.h"
 #include "position/board.h"
 #include "position/make_move.h"
@@ -28,7 +29,7 @@ int shortest_said(const std::string& engine_lines) {
 // Japanese notations with the board standing before it.
 void japanese_texts(const ProblemEntry& p, const std::vector<MoveCode>& moves, CheckedProblem& checked,
                     std::vector<std::string>& kif_moves) {
-  handle_command("position sfen " + p.sfen);
+  set_up_position("position sfen " + p.sfen);
   board.flipped = side_to_move == WHITE ? 1 : 0;
   rebuild_derived_state();
   board.ply = 0;
@@ -83,11 +84,14 @@ CheckedProblem check_one_problem(const ProblemEntry& p, uint32_t limit_ms, int a
 bool checked_line(const ProblemEntry& p, const std::vector<std::string>& usi_moves, CheckedProblem& checked) {
   checked = CheckedProblem{};
   checked.problem = p;
-  handle_command("position sfen " + p.sfen);
+  set_up_position("position sfen " + p.sfen);
   board.flipped = side_to_move == WHITE ? 1 : 0;
   rebuild_derived_state();
   board.ply = 0;
   board.depth = 1;
+  // The line is played by the rules only on a position they can hold (the
+  // check also builds the step tables they walk).
+  if (position_fault() != nullptr) return false;
   const Board start = board;
   // Each move must be a legal check of the attacker or a legal reply.
   std::vector<MoveCode> moves;

@@ -165,7 +165,7 @@ static void handle_setoption(std::string_view line) {
   }
 }
 
-static void set_up_position(const std::string& line) {
+void set_up_position(const std::string& line) {
   side_to_move = line.find(" w ") != std::string::npos ? WHITE : BLACK;
   for (int side = 0; side < 2; ++side) {
     for (int piece = PAWN; piece <= ROOK; ++piece) board.hands[side][piece] = 0;

@@ -38,6 +38,10 @@ uint64_t parse_integer(std::string_view text);
 // Fills go_mate_request from a "go mate" line.
 void parse_go_mate(std::string_view line);
 
+// Sets up the board and both hands from a `position sfen ...` line, in any
+// phase; the command loop takes such a line only after usinewgame.
+void set_up_position(const std::string& line);
+
 // Resets options, phase, side to move and request to their start values.
 void command_loop_reset();
 // Answers one command line completely. `line_number` is the line's place in
