@@ -25,15 +25,20 @@ int shortest_said(const std::string& engine_lines) {
   return proven < open ? 1 : 0;
 }
 
-// Plays the answer from the problem's position, naming each move in both
-// Japanese notations with the board standing before it.
-void japanese_texts(const ProblemEntry& p, const std::vector<MoveCode>& moves, CheckedProblem& checked,
-                    std::vector<std::string>& kif_moves) {
+// The problem's position on the board, as the root of a line played from it.
+void set_up_problem(const ProblemEntry& p) {
   set_up_position("position sfen " + p.sfen);
   board.flipped = side_to_move == WHITE ? 1 : 0;
   rebuild_derived_state();
   board.ply = 0;
   board.depth = 1;
+}
+
+// Plays the answer from the problem's position, naming each move in both
+// Japanese notations with the board standing before it.
+void japanese_texts(const ProblemEntry& p, const std::vector<MoveCode>& moves, CheckedProblem& checked,
+                    std::vector<std::string>& kif_moves) {
+  set_up_problem(p);
   int previous_to = NO_SQUARE;
   std::vector<std::pair<Move, std::pair<int16_t, int16_t>>> played;
   for (int i = 0; i < static_cast<int>(moves.size()) && i < MOVE_STACK_SIZE - 1; ++i) {
@@ -84,11 +89,7 @@ CheckedProblem check_one_problem(const ProblemEntry& p, uint32_t limit_ms, int a
 bool checked_line(const ProblemEntry& p, const std::vector<std::string>& usi_moves, CheckedProblem& checked) {
   checked = CheckedProblem{};
   checked.problem = p;
-  set_up_position("position sfen " + p.sfen);
-  board.flipped = side_to_move == WHITE ? 1 : 0;
-  rebuild_derived_state();
-  board.ply = 0;
-  board.depth = 1;
+  set_up_problem(p);
   // The line is played by the rules only on a position they can hold (the
   // check also builds the step tables they walk).
   if (position_fault() != nullptr) return false;

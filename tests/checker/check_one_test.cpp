@@ -25,7 +25,8 @@ TEST(CheckOne, AKnownLineIsShownOnlyWhenEveryMoveIsLegal) {
   EXPECT_EQ(checked.japanese[2], "▲２三角");
 
   // A knight that cannot step there, a king walking into the gold, a rook
-  // the attacker does not hold, and text that is no move.
+  // the attacker does not hold, text that is no move, and a move after the
+  // mate.
   for (const std::vector<std::string>& line : std::vector<std::vector<std::string>>{
            {"1c1b"}, {"3a2a", "1a2b"}, {"R*2b"}, {"zz"}, {"3a2a", "1a1b", "B*2c", "1b1a"}}) {
     CheckedProblem refused;
