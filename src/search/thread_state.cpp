@@ -51,6 +51,7 @@ thread_local uint32_t turn_node_cap = 0;
 thread_local int32_t root_threshold = 1;
 thread_local uint8_t weak_and_numbers = 0;
 thread_local uint8_t search_helper = 0;
+thread_local uint16_t path_mark_owner = 1;
 thread_local std::atomic<uint32_t>* helper_live_nodes = nullptr;
 thread_local MoveCode tt_hint_move = 0;
 thread_local uint8_t on_path_here = 0;

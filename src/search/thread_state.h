@@ -163,6 +163,9 @@ extern thread_local uint8_t weak_and_numbers;
 // Set in helper threads: their node searches answer to the helpers' stop and
 // never write a line.
 extern thread_local uint8_t search_helper;
+// Whose marks of the path these are, in a shared table: 1 for the main
+// thread, 1 + n for helper n. A thread takes only its own marks for its path.
+extern thread_local uint16_t path_mark_owner;
 // A helper's published node count (null in the main thread).
 extern thread_local std::atomic<uint32_t>* helper_live_nodes;
 

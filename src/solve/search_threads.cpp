@@ -82,6 +82,7 @@ void run_job(const HelperJob& job, int index) {
 
 void helper_main(Helper* self) {
   search_helper = 1;
+  path_mark_owner = static_cast<uint16_t>(1 + self->index);
   helper_live_nodes = &self->live_nodes;
   uint64_t seen = self->first_seen;
   std::unique_lock<std::mutex> lock(pool_mutex);

@@ -26,6 +26,7 @@ struct Outcome {
   int result;
   std::vector<MoveCode> line;
   uint8_t shortest;
+  uint64_t nodes;
 };
 
 class SearchThreads : public testing::Test {
@@ -36,7 +37,8 @@ class SearchThreads : public testing::Test {
     time_limit_ms = 0;
   }
 
-  static Outcome solve(const std::string& sfen, int threads, uint32_t limit_ms = 0) {
+  // `shared`: one thread over a table as it is shared (no helper runs).
+  static Outcome solve(const std::string& sfen, int threads, uint32_t limit_ms = 0, bool shared = false) {
     search_threads_configure(threads);
     fresh_search_tables(1u << 18);
     reset_search_counters();
@@ -47,9 +49,11 @@ class SearchThreads : public testing::Test {
     // test instead of hanging it.
     node_budget = 20000000;
     testing::internal::CaptureStdout();
+    tables_shared = shared ? 1 : 0;
     const MoveCode* answer = run_solver(SOLVE, limit_ms);
+    tables_shared = 0;
     testing::internal::GetCapturedStdout();
-    Outcome out{solve_result, {}, shortest_state};
+    Outcome out{solve_result, {}, shortest_state, nodes};
     for (int i = 0; out.result == RESULT_MATE && answer[i] > 0; ++i) out.line.push_back(answer[i]);
     return out;
   }
@@ -83,6 +87,25 @@ TEST_F(SearchThreads, TwoThreadsDecideAsOneDoes) {
         expect_mating_line(two.line, sfen);
       }
     }
+  }
+}
+
+// The main thread's search over a shared table is the one it makes alone,
+// node for node, repetitions and all: helpers add to it, they do not change
+// it (without its path marks in the table it once lost a long mate).
+TEST_F(SearchThreads, SharedTableLeavesTheMainSearchAsAlone) {
+  std::vector<std::string> positions = {
+      "k1+s6/s3R4/1r7/9/9/9/9/9/9 b BLb4g2s4n3l18p 1",
+      "9/9/7k1/5NN2/9/4B4/9/9/9 b GS2rb3g3s2n4l18p 1",
+  };
+  const std::vector<Problem> regression = load_problems("regression.sfen");
+  for (size_t i = 0; i < regression.size() && i < 6; ++i) positions.push_back(regression[i].sfen);
+  for (const std::string& sfen : positions) {
+    const Outcome alone = solve(sfen, 1);
+    const Outcome shared = solve(sfen, 1, 0, true);
+    EXPECT_EQ(shared.result, alone.result) << sfen;
+    EXPECT_EQ(shared.line, alone.line) << sfen;
+    EXPECT_EQ(shared.nodes, alone.nodes) << sfen;
   }
 }
 
@@ -167,7 +190,10 @@ class TornEntry : public testing::Test {
     slot = &tt_tables[0][board.board_key.lo % tt_slots];
     tables_shared = 1;
   }
-  void TearDown() override { tables_shared = 0; }
+  void TearDown() override {
+    tables_shared = 0;
+    path_mark_owner = 1;
+  }
 
   // Writes one field as the table's stores do.
   template <class T, class V>
@@ -283,25 +309,38 @@ TEST_F(SharedTable, DisproofOutlivesNumbers) {
   EXPECT_EQ(dn, 0);
 }
 
-// With shared tables a path mark stays with its thread: none is written to
-// the table, a mark left there reads as nothing, and the thread still sees
-// its own repetition on its path.
-TEST_F(SharedTable, PathMarksStayWithTheirThread) {
+// With shared tables a path mark is its thread's: written to the table with
+// its owner, it reads as the thread's own path to that thread only; another
+// thread's mark is no result. A thread whose mark another thread's store
+// replaced still sees its own repetition on its path.
+TEST_F(SharedTable, PathMarksAreReadByTheirThreadOnly) {
   setup_position("4k4/9/9/9/9/9/9/9/8R b - 1");
   rebuild_derived_state();
   board.ply = 0;
   board.depth = 1;
   clear_path_counts();
-  tables_shared = 0;
-  ASSERT_EQ(tt_store(0, board.attacker_hand | TT_ON_PATH, 0, 30, 0, 0), 1);  // another thread's mark
-  tables_shared = 1;
   uint32_t hand;
   int16_t len;
   int32_t pn, dn;
-  EXPECT_FALSE(tt_probe(0, hand, len, pn, dn)) << "a mark is no result";
+  path_mark_owner = 2;
+  ASSERT_EQ(tt_store(0, board.attacker_hand | TT_ON_PATH, 0, 30, 0, 0), 1);  // a helper's mark
+  path_mark_owner = 1;
+  EXPECT_FALSE(tt_probe(0, hand, len, pn, dn)) << "another thread's mark is no result";
   EXPECT_EQ(on_path_here, 0);
-  EXPECT_EQ(tt_store(0, board.attacker_hand | TT_ON_PATH, 0, 30, 0, 0), 0) << "marks stay out";
+  ASSERT_EQ(tt_store(0, board.attacker_hand | TT_ON_PATH, 0, 30, 0, 0), 1);  // the main thread's
+  ASSERT_TRUE(tt_probe(0, hand, len, pn, dn));
+  EXPECT_EQ(on_path_here, 1) << "its own mark";
+  EXPECT_EQ(len, 0) << "read as when alone";
+  path_mark_owner = 2;
+  EXPECT_FALSE(tt_probe(0, hand, len, pn, dn) && on_path_here) << "the helper's mark was replaced";
+  path_mark_owner = 1;
 
+  // The helper's numbers for the position replace the main thread's mark.
+  path_mark_owner = 2;
+  ASSERT_EQ(tt_store(0, board.attacker_hand, 3, 5, 5, 0), 1);
+  path_mark_owner = 1;
+  ASSERT_TRUE(tt_probe(0, hand, len, pn, dn));
+  EXPECT_EQ(on_path_here, 0);
   const char* moves[] = {"1i1h", "5a4a", "1h1i", "4a5a"};
   int16_t captured[4][2];
   for (int i = 0; i < 4; ++i)
