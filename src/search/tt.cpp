@@ -365,7 +365,9 @@ int store(int side, uint32_t flags_in, int16_t length, int32_t pn, int32_t dn, M
   // exceeds that of the proof its best move leads to.
   if (tables_shared && r == 1 && pn == 0 && slot->pn == 0 && !search_modes.allow_proof_overwrite && !(flags_in & TT_PATH) &&
       slot->length <= length) {
-    st(slot->flags, slot->flags | (flags_in & TT_PAWN_DROP_MATE));
+    // The proof ends this thread's walk through the position, as the write
+    // would: a mark left on the proof reads as a path once the helpers stop.
+    st(slot->flags, (slot->flags & ~TT_ON_PATH) | (flags_in & TT_PAWN_DROP_MATE));
     return 0;
   }
 

@@ -297,6 +297,23 @@ TEST_F(SharedTable, ProofKeepsTheShorterOne) {
   EXPECT_EQ(probed_length(), 11);
 }
 
+// A proof kept over this thread's as-long proof still ends the thread's mark
+// on it: read by one thread alone afterwards, the position is not on a path
+// (else the root's proof never checks out and the driver goes round).
+TEST_F(SharedTable, KeptProofEndsTheMarkOnIt) {
+  ASSERT_EQ(tt_store(0, board.attacker_hand, 9, 0, PN_INFINITE, 0), 1);
+  ASSERT_EQ(tt_store(0, board.attacker_hand | TT_ON_PATH, 0, 30, 0, 0), 0);  // the mark on the proof
+  EXPECT_EQ(tt_store(0, board.attacker_hand, 9, 0, PN_INFINITE, 0), 0);     // the thread's own proof
+  tables_shared = 0;
+  uint32_t hand;
+  int16_t len;
+  int32_t pn, dn;
+  ASSERT_TRUE(tt_probe(0, hand, len, pn, dn));
+  EXPECT_EQ(pn, 0);
+  EXPECT_EQ(len, 9);
+  EXPECT_EQ(on_path_here, 0) << "a mark left behind on the proof";
+}
+
 // Another thread's disproof outlives this thread's numbers for the position.
 TEST_F(SharedTable, DisproofOutlivesNumbers) {
   ASSERT_EQ(tt_store(0, board.attacker_hand, 0, PN_INFINITE, 0, 0), 1);
