@@ -529,6 +529,20 @@ void tt_reset_numbers() {
   }
 }
 
+void tt_clear_path_marks() {
+  if (!tt_ready()) return;
+  for (TtEntry* table : tt_tables) {
+    for (uint32_t i = 0; i < tt_slots + PROBE_LIMIT; ++i) {
+      TtEntry& e = table[i];
+      if (!(e.flags & TT_USED) || !(e.flags & TT_ON_PATH)) continue;
+      e.flags &= ~TT_ON_PATH;
+      if (e.pn == 0) continue;
+      e.pn = e.dn = 1;
+      e.length = 0;
+    }
+  }
+}
+
 namespace {
 
 // One read of the run, as tt_probe describes; with shared tables the caller

@@ -116,6 +116,12 @@ void tt_retire_refinement();
 // then starts from fresh numbers with all the table's decisions.
 void tt_reset_numbers();
 
+// Clears every mark of a path from the table, for when no search is under
+// way: a mark left there (a thread's walk cut short) would read as a
+// repetition. A marked proof stays a proof; a plain mark gets the numbers of
+// a new position.
+void tt_clear_path_marks();
+
 // Looks up the current position in the table of `side`. Always sets
 // hand_out to attacker_hand first (plus flags gathered on the way); when
 // found, fills hand_out, length_out, pn_out, dn_out and tt_hint_move.

@@ -39,6 +39,10 @@ bool stable_once = false;
 bool stage_restart = false;
 // The recorded line's limit while the stage's proof is verified.
 int16_t length_limit_before_verify = 0;
+// Root searches in a row that the table answered at once with a repetition
+// or with a proof that failed its check.
+int stuck_turns = 0;
+constexpr int MAX_STUCK_TURNS = 8;
 
 // The first pass takes turns between two kinds of root search, each with a
 // threshold of its own. A proof-led search has the proof-number threshold
@@ -363,6 +367,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
   answer_rejected = 0;
   shortest_state = SHORTEST_UNKNOWN;
   stage_mates = 0;
+  stuck_turns = 0;
   time_limit_ms = limit_ms;
   search_modes.allow_proof_overwrite = 0;
   search_modes.refine_pass = 0;
@@ -406,6 +411,7 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
     const bool both_thresholds = kind == DISPROOF_LED || search_modes.minimality_stage;
     start_helpers(kind);
     const uint32_t nodes_before = nodes;
+    const uint32_t expansions_before = expansions;
     turn_node_cap = 0;
     if (kind == DISPROOF_LED && !turn_capped[PROOF_LED])
       turn_node_cap = std::max<uint32_t>(nodes_before + disproof_turn_nodes(turn_nodes_spent), 1);
@@ -427,9 +433,11 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
     if (pn == 0 || pn >= PN_INFINITE || stop_reason != STOP_NONE) helpers_stop();
     bool finish = false;
 
+    bool root_proof_failed = false;
     if (pn == 0 && stop_reason == STOP_NONE) {
       // C3. Verify the proof.
       verify_root_proof(pn, dn);
+      root_proof_failed = pn != 0;
       // C4. Decide.
       if (search_modes.refine_pass > 0 && verify_calls > MAX_VERIFY_CALLS) {
         finish = true;
@@ -485,6 +493,21 @@ MoveCode* run_solver(SolverMode mode, uint32_t limit_ms) {
       } else if (pn == 0) {
         finish = true;
       }
+    }
+    // A root that the table answers at once with a repetition, or with a
+    // proof that fails its check, does so at every turn: no node is searched
+    // and no budget ends it. A mark left by a stopped thread reads so. The
+    // marks go; should it go on all the same, the solve ends undecided.
+    const bool stuck = expansions == expansions_before && !search_modes.minimality_stage &&
+                       (root_proof_failed || (pn != 0 && pn < PN_INFINITE && on_path_here));
+    stuck_turns = stuck ? stuck_turns + 1 : 0;
+    if (stuck_turns == 1) {
+      helpers_stop();
+      tt_clear_path_marks();
+    }
+    if (stuck_turns >= MAX_STUCK_TURNS && !finish) {
+      pn = 1;
+      finish = true;
     }
     if (finish) break;
     if (stage_restart) {

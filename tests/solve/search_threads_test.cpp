@@ -109,6 +109,44 @@ TEST_F(SearchThreads, SharedTableLeavesTheMainSearchAsAlone) {
   }
 }
 
+// Marks left on the table's proofs (a thread's walk through them cut short)
+// must not stall the next solve. The root read as a repetition, or as a
+// proof that then failed its check, at every turn with no node searched, so
+// that no node budget ended it (a mate in 1 went round for ever). The marks
+// are cleared and the solve answers its mate.
+TEST_F(SearchThreads, LeftoverMarksOnProofsDoNotStallTheNextSolve) {
+  const std::vector<Problem> regression = load_problems("regression.sfen");
+  int solved = 0;
+  for (size_t i = 0; i < regression.size() && solved < 6; ++i) {
+    if (regression[i].known == "nomate" || regression[i].known == "?") continue;
+    ++solved;
+    const std::string& sfen = regression[i].sfen;
+    const Outcome first = solve(sfen, 1);
+    ASSERT_EQ(first.result, RESULT_MATE) << sfen;
+    int flagged = 0;
+    for (TtEntry* table : tt_tables)
+      for (uint32_t k = 0; k < tt_slots + PROBE_LIMIT; ++k)
+        if ((table[k].flags & TT_USED) && table[k].pn == 0) {
+          table[k].flags |= TT_ON_PATH;
+          ++flagged;
+        }
+    ASSERT_GT(flagged, 0);
+    reset_search_counters();
+    setup_position(sfen);
+    node_budget = 2000000;
+    testing::internal::CaptureStdout();
+    // The limit only ends a solve that would go round for ever.
+    const MoveCode* answer = run_solver(SOLVE, 20000);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(solve_result, RESULT_MATE) << sfen;
+    std::vector<MoveCode> line;
+    for (int k = 0; solve_result == RESULT_MATE && answer[k] > 0; ++k) line.push_back(answer[k]);
+    EXPECT_EQ(line.size(), first.line.size()) << sfen;
+    setup_position(sfen);
+    expect_mating_line(line, sfen);
+  }
+}
+
 // In a refinement pass for a mate shorter than the only one, every line is
 // cut and the root's numbers grow with the threshold at no cost. A helper
 // stops at the pass's last threshold: numbers of a helper run on to their cap
