@@ -43,6 +43,26 @@ int line_value(const MoveCode* line) {
   return value;
 }
 
+// True when a mate of the board's position, found by an inner solve that
+// leaves out the proof of the shortest, has a value below `needed`: played by
+// the rules, such a mate shows that the least value is below it too. Most
+// replies that do not hold out are ruled out so at a fraction of the proof.
+bool mates_below(uint32_t limit_ms, int needed) {
+  const uint32_t kept_budget = search_modes.stage_expansion_budget;
+  search_modes.stage_expansion_budget = 1;
+  node_board = board;
+  inner_solve = 1;
+  const MoveCode* answer = run_solver(SOLVE, limit_ms);
+  inner_solve = 0;
+  board = node_board;
+  search_modes.stage_expansion_budget = kept_budget;
+  if (solve_result != RESULT_MATE || answer_rejected) return false;
+  int n = 0;
+  for (; n < MAX_LINE_PLIES && answer[n] > 0; ++n) tail[n] = answer[n];
+  tail[n] = 0;
+  return n > 0 && line_mates(tail) && line_value(tail) < needed;
+}
+
 // With the board before the defender's move `index` of `current`: puts there
 // the first other legal reply whose least value is `needed`, followed by its
 // mate. Board moves come before drops, so that an interposition is the main
@@ -56,6 +76,10 @@ bool replace_reply(int index, int needed, uint32_t limit_ms) {
     int16_t captured_piece = 0, captured_owner = 0;
     make_move(OWNER_DEFENDER, move_of(reply), captured_piece, captured_owner);
     int value = 0;
+    if (mates_below(limit_ms, needed)) {
+      board = reply_board;
+      continue;
+    }
     const bool settled = least_mate(limit_ms, tail, value);
     board = reply_board;
     if (!settled) return false;
