@@ -503,44 +503,47 @@ void tt_release() {
   tt_slots = 0;
 }
 
+namespace {
+
+// Calls `f` on every used entry of both tables.
+template <class F>
+void for_each_entry(F f) {
+  for (TtEntry* table : tt_tables)
+    for (uint32_t i = 0; i < tt_slots + PROBE_LIMIT; ++i)
+      if (table[i].flags & TT_USED) f(table[i]);
+}
+
+}  // namespace
+
 void tt_retire_refinement() {
   // The sweep reads both tables (about 0.1 s at 256 MB), so it waits until
   // the leftovers since the last one could fill an eighth of a table.
   if (!tt_ready() || refine_stores <= tt_slots / 8) return;
   refine_stores = 0;
-  for (TtEntry* table : tt_tables) {
-    for (uint32_t i = 0; i < tt_slots + PROBE_LIMIT; ++i) {
-      TtEntry& e = table[i];
-      if (!(e.flags & TT_USED) || !refinement_entry(e)) continue;
-      e.flags &= ~TT_ON_PATH;
-      e.pn = e.dn = 1;
-    }
-  }
+  for_each_entry([](TtEntry& e) {
+    if (!refinement_entry(e)) return;
+    e.flags &= ~TT_ON_PATH;
+    e.pn = e.dn = 1;
+  });
 }
 
 void tt_reset_numbers() {
   if (!tt_ready()) return;
-  for (TtEntry* table : tt_tables) {
-    for (uint32_t i = 0; i < tt_slots + PROBE_LIMIT; ++i) {
-      TtEntry& e = table[i];
-      if (!(e.flags & TT_USED) || (e.flags & TT_ON_PATH) || e.pn == 0 || e.dn == 0 || e.pn >= PN_INFINITE) continue;
-      e.pn = e.dn = 1;
-    }
-  }
+  for_each_entry([](TtEntry& e) {
+    if ((e.flags & TT_ON_PATH) || e.pn == 0 || e.dn == 0 || e.pn >= PN_INFINITE) return;
+    e.pn = e.dn = 1;
+  });
 }
 
 void tt_clear_path_marks() {
   if (!tt_ready()) return;
-  for (TtEntry* table : tt_tables) {
-    for (uint32_t i = 0; i < tt_slots + PROBE_LIMIT; ++i) {
-      TtEntry& e = table[i];
-      if (!(e.flags & TT_USED) || !(e.flags & TT_ON_PATH)) continue;
-      e.flags &= ~TT_ON_PATH;
-      if (e.pn == 0) continue;
-      e.pn = e.dn = 1;
-      e.length = 0;
-    }
-  }
+  for_each_entry([](TtEntry& e) {
+    if (!(e.flags & TT_ON_PATH)) return;
+    e.flags &= ~TT_ON_PATH;
+    if (e.pn == 0) return;
+    e.pn = e.dn = 1;
+    e.length = 0;
+  });
 }
 
 namespace {

@@ -43,6 +43,21 @@ int line_value(const MoveCode* line) {
   return value;
 }
 
+// An inner solve of the board's position: true for a mate (its line in
+// `out`, ended by 0), the board as it was.
+bool inner_mate(uint32_t limit_ms, MoveCode* out) {
+  node_board = board;
+  inner_solve = 1;
+  const MoveCode* answer = run_solver(SOLVE, limit_ms);
+  inner_solve = 0;
+  board = node_board;
+  if (solve_result != RESULT_MATE || answer_rejected) return false;
+  int n = 0;
+  for (; n < MAX_LINE_PLIES && answer[n] > 0; ++n) out[n] = answer[n];
+  out[n] = 0;
+  return true;
+}
+
 // True when a mate of the board's position, found by an inner solve that
 // leaves out the proof of the shortest, has a value below `needed`: played by
 // the rules, such a mate shows that the least value is below it too. Most
@@ -50,17 +65,9 @@ int line_value(const MoveCode* line) {
 bool mates_below(uint32_t limit_ms, int needed) {
   const uint32_t kept_budget = search_modes.stage_expansion_budget;
   search_modes.stage_expansion_budget = 1;
-  node_board = board;
-  inner_solve = 1;
-  const MoveCode* answer = run_solver(SOLVE, limit_ms);
-  inner_solve = 0;
-  board = node_board;
+  const bool found = inner_mate(limit_ms, tail);
   search_modes.stage_expansion_budget = kept_budget;
-  if (solve_result != RESULT_MATE || answer_rejected) return false;
-  int n = 0;
-  for (; n < MAX_LINE_PLIES && answer[n] > 0; ++n) tail[n] = answer[n];
-  tail[n] = 0;
-  return n > 0 && line_mates(tail) && line_value(tail) < needed;
+  return found && tail[0] > 0 && line_mates(tail) && line_value(tail) < needed;
 }
 
 // With the board before the defender's move `index` of `current`: puts there
@@ -110,15 +117,7 @@ void restore_request_outcome(const RequestOutcome& kept) {
 }
 
 bool least_mate(uint32_t limit_ms, MoveCode* out, int& value) {
-  node_board = board;
-  inner_solve = 1;
-  const MoveCode* answer = run_solver(SOLVE, limit_ms);
-  inner_solve = 0;
-  board = node_board;
-  if (solve_result != RESULT_MATE || shortest_state != SHORTEST_PROVEN || answer_rejected) return false;
-  int n = 0;
-  for (; n < MAX_LINE_PLIES && answer[n] > 0; ++n) out[n] = answer[n];
-  out[n] = 0;
+  if (!inner_mate(limit_ms, out) || shortest_state != SHORTEST_PROVEN) return false;
   value = line_value(out);
   return true;
 }
