@@ -58,12 +58,6 @@ bool out_of_time() {
   return check_budget_ms != 0 && spent >= check_budget_ms;
 }
 
-uint32_t time_left() {
-  if (check_budget_ms == 0) return 0;
-  const uint32_t spent = platform_time_ms() - check_start_ms;
-  return spent >= check_budget_ms ? 1 : check_budget_ms - spent;
-}
-
 // The board at the line's position after `plies` plies, reached by making
 // the line's moves from the root, so that they are the search's path.
 void enter_line(int plies) {
@@ -337,7 +331,11 @@ bool least_value(MoveCode* mate, int& value) {
   if (out_of_time()) return false;
   const RequestOutcome kept = keep_request_outcome();
   const Board saved = board;
-  const bool proven = least_mate(time_left(), mate, value);
+  // The inner solve's limit counts from the check's start, as the check's
+  // own does, and is the check's again once it returns.
+  const uint32_t limit = time_limit_ms;
+  const bool proven = least_mate(check_budget_ms, mate, value);
+  time_limit_ms = limit;
   board = saved;
   restore_request_outcome(kept);
   return proven;

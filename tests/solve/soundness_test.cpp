@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "bounded_mate.h"
+#include "platform/platform.h"
 #include "position/board.h"
 #include "position/make_move.h"
 #include "position/move_text.h"
 #include "rules_reference.h"
 #include "search/search_state.h"
+#include "search/tt.h"
 #include "solution/line.h"
 #include "solution/line_check.h"
 #include "solve/driver.h"
@@ -284,6 +286,57 @@ TEST(Soundness, StatedLineThatIsNotTheLongestDefence) {
   EXPECT_EQ(c.report.verdict_ply, swapped);
   ASSERT_FALSE(of_kind(c.report, FINDING_LONGER).empty());
   EXPECT_EQ(of_kind(c.report, FINDING_LONGER)[0]->move, answer[swapped - 1]);
+}
+
+// A clock that moves one millisecond per 64 nodes searched, so that a budget
+// is spent the same way on every machine and under the sanitizers.
+uint32_t node_clock_ms = 0;
+uint32_t node_clock_calls = 0;
+void (*node_clock_next)() = nullptr;
+void node_clock_tick() {
+  if (++node_clock_calls % 64 == 0) platform_freeze_clock(true, ++node_clock_ms);
+  node_clock_next();
+}
+
+// The solve of `sfen` and the check of its line (as a stated one when
+// `stated`), on an empty table, within `budget_ms` of the node clock; `took`
+// gets the check's time.
+SoundnessReport check_on_node_clock(const std::string& sfen, bool stated, uint32_t budget_ms, uint32_t& took) {
+  testing::internal::CaptureStdout();
+  command_loop_reset();
+  handle_command("setoption name USI_Hash value 16");
+  handle_command("usinewgame");
+  handle_command("position sfen " + sfen);
+  // A fresh table of the size asked, whatever an earlier test left.
+  tt_release();
+  const GoMateOutcome outcome = solve_go_mate(0);
+  std::vector<MoveCode> line;
+  for (int i = 0; outcome.result == RESULT_MATE && outcome.answer[i] > 0; ++i) line.push_back(outcome.answer[i]);
+  node_clock_next = node_clock_step;
+  node_clock_step = node_clock_tick;
+  platform_freeze_clock(true, node_clock_ms);
+  const uint32_t start = node_clock_ms;
+  SoundnessReport report = line.empty() ? SoundnessReport{} : check_intended_line(line, stated, budget_ms);
+  took = node_clock_ms - start;
+  node_clock_step = node_clock_next;
+  platform_freeze_clock(false, 0);
+  testing::internal::GetCapturedStdout();
+  return report;
+}
+
+TEST(Soundness, AStatedLineKeepsTheWholeBudgetAfterItsLengthIsProven) {
+  // A stated line's least value is proven first, within a third of the
+  // budget; the questions after it still have the rest of it. Twice the time
+  // the check takes without a limit must settle every ply.
+  const Problem zukou2 = load_problems("zukou.sfen")[1];
+  uint32_t took = 0;
+  const SoundnessReport free = check_on_node_clock(zukou2.sfen, true, 0, took);
+  ASSERT_EQ(free.verdict, VERDICT_SOUND) << verdict_name(free.verdict);
+  ASSERT_GT(took, 30u);
+  uint32_t took_again = 0;
+  const SoundnessReport timed = check_on_node_clock(zukou2.sfen, true, 2 * took, took_again);
+  EXPECT_EQ(timed.verdict, VERDICT_SOUND) << verdict_name(timed.verdict) << " after " << took_again << " of " << 2 * took << " ms";
+  for (size_t k = 0; k < timed.plies.size(); ++k) EXPECT_NE(timed.plies[k].state, PLY_UNDECIDED) << "ply " << k + 1;
 }
 
 // The other checks at each attacker ply that mate within the line's rest and
