@@ -46,19 +46,27 @@ struct Checked {
   SoundnessReport report;
 };
 
-// Solves the position in-process and checks the engine's line (or `stated`,
-// USI text) within `budget_ms` (by default no limit: the findings must not
-// depend on the machine's speed, under the sanitizers too). The engine's own
-// lines go to a captured stdout.
-Checked check(const std::string& sfen, uint32_t budget_ms = 0, const std::vector<std::string>& stated = {}) {
+// Solves `sfen` in-process, the engine's lines going to a captured stdout
+// (the caller ends the capture): the answer, empty when there is no mate.
+std::vector<MoveCode> solve_captured(const std::string& sfen) {
   testing::internal::CaptureStdout();
   command_loop_reset();
   handle_command("setoption name USI_Hash value 16");
   handle_command("usinewgame");
   handle_command("position sfen " + sfen);
   const GoMateOutcome outcome = solve_go_mate(0);
+  std::vector<MoveCode> answer;
+  for (int i = 0; outcome.result == RESULT_MATE && outcome.answer[i] > 0; ++i) answer.push_back(outcome.answer[i]);
+  return answer;
+}
+
+// Solves the position in-process and checks the engine's line (or `stated`,
+// USI text) within `budget_ms` (by default no limit: the findings must not
+// depend on the machine's speed, under the sanitizers too). The engine's own
+// lines go to a captured stdout.
+Checked check(const std::string& sfen, uint32_t budget_ms = 0, const std::vector<std::string>& stated = {}) {
   Checked c;
-  for (int i = 0; outcome.result == RESULT_MATE && outcome.answer[i] > 0; ++i) c.answer.push_back(outcome.answer[i]);
+  c.answer = solve_captured(sfen);
   std::vector<MoveCode> line = c.answer;
   if (!stated.empty()) {
     line.clear();
@@ -71,7 +79,7 @@ Checked check(const std::string& sfen, uint32_t budget_ms = 0, const std::vector
     }
     board = saved;
   }
-  if (outcome.result == RESULT_MATE) c.report = check_intended_line(line, !stated.empty(), budget_ms);
+  if (!c.answer.empty()) c.report = check_intended_line(line, !stated.empty(), budget_ms);
   testing::internal::GetCapturedStdout();
   return c;
 }
@@ -223,15 +231,8 @@ TEST(Soundness, ARequestWhoseNodeBudgetIsSpentEndsTheCheckAtOnce) {
   // Every question's search stops at once when the request's node budget is
   // spent; the check must then end with its plies open, not ask again until
   // its hour is up (the test's own timeout would end it first).
-  testing::internal::CaptureStdout();
-  command_loop_reset();
-  handle_command("setoption name USI_Hash value 16");
-  handle_command("usinewgame");
-  handle_command("position sfen " + std::string(THIRD_PLY));
-  const GoMateOutcome outcome = solve_go_mate(0);
-  ASSERT_EQ(outcome.result, RESULT_MATE);
-  std::vector<MoveCode> line;
-  for (int i = 0; outcome.answer[i] > 0; ++i) line.push_back(outcome.answer[i]);
+  const std::vector<MoveCode> line = solve_captured(THIRD_PLY);
+  ASSERT_FALSE(line.empty());
   node_budget = 1;
   const SoundnessReport report = check_intended_line(line, false, 3600 * 1000);
   node_budget = 0;
@@ -302,16 +303,9 @@ void node_clock_tick() {
 // `stated`), on an empty table, within `budget_ms` of the node clock; `took`
 // gets the check's time.
 SoundnessReport check_on_node_clock(const std::string& sfen, bool stated, uint32_t budget_ms, uint32_t& took) {
-  testing::internal::CaptureStdout();
-  command_loop_reset();
-  handle_command("setoption name USI_Hash value 16");
-  handle_command("usinewgame");
-  handle_command("position sfen " + sfen);
   // A fresh table of the size asked, whatever an earlier test left.
   tt_release();
-  const GoMateOutcome outcome = solve_go_mate(0);
-  std::vector<MoveCode> line;
-  for (int i = 0; outcome.result == RESULT_MATE && outcome.answer[i] > 0; ++i) line.push_back(outcome.answer[i]);
+  const std::vector<MoveCode> line = solve_captured(sfen);
   node_clock_next = node_clock_step;
   node_clock_step = node_clock_tick;
   platform_freeze_clock(true, node_clock_ms);
