@@ -48,8 +48,12 @@ struct Checked {
 
 // Solves `sfen` in-process, the engine's lines going to a captured stdout
 // (the caller ends the capture): the answer, empty when there is no mate.
+// The table is given up first: the engine sizes it only when it has none, so
+// a tiny table left by an earlier test in the process would otherwise stay,
+// and in it the checks below, which have no time limit, ran for minutes.
 std::vector<MoveCode> solve_captured(const std::string& sfen) {
   testing::internal::CaptureStdout();
+  tt_release();
   command_loop_reset();
   handle_command("setoption name USI_Hash value 16");
   handle_command("usinewgame");
