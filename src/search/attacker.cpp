@@ -222,11 +222,9 @@ int16_t search_attacker(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
       } else if (child_th < 1) {
         child_th = 1;
       } else {
-        // An eighth more than the second best: the search goes deeper before
-        // it turns to a sibling, instead of see-sawing between checks of
-        // nearly equal numbers (and around cycles of them). A quarter was
-        // as good on the no-mate sets and lost long mates (Tenma 101).
-        child_th = static_cast<int32_t>(std::min<int64_t>(th, int64_t{child_th} + (child_th - 1) / 8));
+        // An eighth more than the second best (a quarter was as good on the
+        // no-mate sets and lost long mates: Tenma 101).
+        child_th = std::min(th, past_sibling(child_th));
       }
       make_move(0, entry_move(move_entries[best_index]), captured_piece, captured_owner);
     }

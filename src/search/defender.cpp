@@ -299,7 +299,9 @@ int16_t search_defender(int32_t th, int32_t& pn_out, int32_t& dn_out, uint32_t& 
       int others = 0;
       const int32_t others_most = weak ? others_max_pn(h, end, h, others) : 0;
       const int32_t c = weak ? std::max<int32_t>(1, th - others) : pn_add(int64_t{p.pn} - pn_out, th);
-      const int32_t c_dn = dn_limited ? std::min(th_dn, pn_add(second_dn, 1)) : th_dn;
+      // Under a disproof threshold the reply beats the next easiest one's
+      // disproof number as a check beats its siblings' proof numbers.
+      const int32_t c_dn = dn_limited ? std::min(th_dn, past_sibling(pn_add(second_dn, 1))) : th_dn;
 
       // 7.4 Futile interposition trial: the captured interposer is given
       // back to the defender; a reply mated even so costs no plies.

@@ -15,6 +15,14 @@ inline int16_t sat16(int value) {
   return static_cast<int16_t>(value);
 }
 
+// A child's threshold when it must beat a sibling whose number plus one is
+// `next_plus_one`: an eighth more, so that the search goes deeper before it
+// turns to the sibling instead of see-sawing between children of nearly
+// equal numbers (and around cycles of them). Saturates; infinity stays.
+inline int32_t past_sibling(int32_t next_plus_one) {
+  return pn_add(next_plus_one, next_plus_one >= PN_INFINITE ? 0 : (next_plus_one - 1) / 8);
+}
+
 inline MoveCode entry_code(const MoveEntry& e) { return static_cast<MoveCode>(e.from * 256 + e.to); }
 inline Move entry_move(const MoveEntry& e) { return Move{e.from, e.to}; }
 
