@@ -20,7 +20,7 @@ inline int16_t sat16(int value) {
 // turns to the sibling instead of see-sawing between children of nearly
 // equal numbers (and around cycles of them). Saturates; infinity stays.
 inline int32_t past_sibling(int32_t next_plus_one) {
-  return pn_add(next_plus_one, next_plus_one >= PN_INFINITE ? 0 : (next_plus_one - 1) / 8);
+  return pn_add(next_plus_one, (next_plus_one - 1) / 8);
 }
 
 inline MoveCode entry_code(const MoveEntry& e) { return static_cast<MoveCode>(e.from * 256 + e.to); }
